@@ -1,0 +1,133 @@
+#pragma once
+// Components: ownership, names, component state and free notification.
+//
+// A component created with an owner is destroyed by that owner (last created first).
+// References between components never own; a component that refers to another asks for
+// its free notification and clears the reference in Notification(x, opRemove).
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace qor {
+
+class TFiler;
+
+// Root of the class tree. ClassName comes from the class registry (see Properties.h).
+class TObject {
+public:
+    TObject() = default;
+    TObject(const TObject&) = delete;
+    TObject& operator=(const TObject&) = delete;
+    virtual ~TObject() = default;
+
+    std::string ClassName() const;
+};
+
+// An object whose published properties can be streamed.
+class TPersistent : public TObject {
+public:
+    using inherited = TObject;
+
+    // Hook for properties that are streamed besides the published ones.
+    virtual void DefineProperties(TFiler& Filer);
+};
+
+enum TOperation { opInsert, opRemove };
+
+enum TComponentStateFlag : unsigned {
+    csLoading = 1u << 0,
+    csReading = 1u << 1,
+    csWriting = 1u << 2,
+    csDestroying = 1u << 3,
+    csDesigning = 1u << 4,
+};
+
+// A set of TComponentStateFlag values.
+class TComponentState {
+public:
+    constexpr TComponentState() = default;
+    constexpr bool Contains(TComponentStateFlag f) const { return (Bits & f) != 0; }
+    constexpr void Include(TComponentStateFlag f) { Bits |= f; }
+    constexpr void Exclude(TComponentStateFlag f) { Bits &= ~static_cast<unsigned>(f); }
+    constexpr bool Empty() const { return Bits == 0; }
+
+private:
+    unsigned Bits = 0;
+};
+
+// Raised for misuse of components, such as a duplicate or malformed name.
+class EComponentError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TComponent : public TPersistent {
+public:
+    using inherited = TPersistent;
+
+    // Inserts the new component into AOwner's list; AOwner (when not null) destroys it.
+    explicit TComponent(TComponent* AOwner);
+    ~TComponent() override;
+
+    const std::string& Name() const { return FName; }
+    // A valid identifier (or empty) that no sibling of the same owner has; raises
+    // EComponentError otherwise.
+    void SetName(const std::string& NewName);
+
+    TComponent* Owner() const { return FOwner; }
+    int ComponentCount() const { return static_cast<int>(FComponents.size()); }
+    TComponent* Components(int Index) const { return FComponents.at(Index); }
+    // Owned component of that name (case-insensitive), or null.
+    TComponent* FindComponent(const std::string& AName) const;
+
+    TComponentState ComponentState() const { return FComponentState; }
+    // Design mode passes to every owned component, present and future.
+    void SetDesigning(bool Value);
+    // Marks the component (and its owned components) as being loaded from a form.
+    void BeginLoading();
+
+    // Asks for mutual free notification: each side is told before the other is destroyed.
+    // Components of the same owner need not ask: the owner tells them of each other.
+    void FreeNotification(TComponent* AComponent);
+    void RemoveFreeNotification(TComponent* AComponent);
+
+    // Tag for the application.
+    std::intptr_t Tag() const { return FTag; }
+    void SetTag(std::intptr_t Value) { FTag = Value; }
+
+    // Children written nested under this component in a form file. The default is the
+    // parent component below; visual controls answer their parent control.
+    virtual TComponent* GetParentComponent() const { return nullptr; }
+    virtual void SetParentComponent(TComponent* /*Value*/) {}
+
+    // Called once after a form holding the component has been read. Clears csLoading.
+    virtual void Loaded();
+
+    // Marks the component as being destroyed. Derived destructors may call it first.
+    void Destroying();
+
+protected:
+    // Told of a component that was inserted into the owner tree or that is being
+    // destroyed. Overrides call the inherited version first.
+    virtual void Notification(TComponent* AComponent, TOperation Operation);
+
+private:
+    friend class TNotificationBroadcast;
+
+    void InsertComponent(TComponent* AComponent);
+    void RemoveComponent(TComponent* AComponent);
+    void DestroyComponents();
+    void AddNotify(TComponent* AComponent);
+    void RemoveNotify(TComponent* AComponent);
+
+    std::string FName;
+    TComponent* FOwner = nullptr;
+    std::vector<TComponent*> FComponents;
+    std::vector<TComponent*> FFreeNotifies;
+    TComponentState FComponentState;
+    std::intptr_t FTag = 0;
+};
+
+} // namespace qor
