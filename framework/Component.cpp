@@ -112,6 +112,10 @@ void TComponent::BeginLoading() {
     FComponentState.Include(csLoading);
 }
 
+void TComponent::EndLoading() {
+    FComponentState.Exclude(csLoading);
+}
+
 void TComponent::FreeNotification(TComponent* AComponent) {
     if (!AComponent || AComponent == this)
         return;

@@ -85,8 +85,10 @@ public:
     TComponentState ComponentState() const { return FComponentState; }
     // Design mode passes to every owned component, present and future.
     void SetDesigning(bool Value);
-    // Marks the component (and its owned components) as being loaded from a form.
+    // Marks the component as being loaded from a form until Loaded (or EndLoading, when
+    // reading fails) clears the mark.
     void BeginLoading();
+    void EndLoading();
 
     // Asks for mutual free notification: each side is told before the other is destroyed.
     // Components of the same owner need not ask: the owner tells them of each other.
