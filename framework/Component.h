@@ -13,6 +13,7 @@
 namespace qor {
 
 class TFiler;
+template <class C> class TPublisher;
 
 // Root of the class tree. ClassName comes from the class registry (see Properties.h).
 class TObject {
@@ -94,6 +95,9 @@ public:
     // Components of the same owner need not ask: the owner tells them of each other.
     void FreeNotification(TComponent* AComponent);
     void RemoveFreeNotification(TComponent* AComponent);
+
+    // Published: Tag.
+    static void Publish(TPublisher<TComponent>& P);
 
     // Tag for the application.
     std::intptr_t Tag() const { return FTag; }

@@ -492,6 +492,12 @@ std::string RenderFormText(const TFormNode& Root) {
     return out;
 }
 
+std::string FormValueText(const TValue& Value) {
+    std::string out;
+    RenderValue(out, Value, "");
+    return out;
+}
+
 std::string FormFloatText(double Value) {
     if (std::isnan(Value))
         return "NaN";

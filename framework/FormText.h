@@ -45,6 +45,9 @@ TFormNode ParseFormText(std::string_view Text);
 // Renders the tree as text that ParseFormText reads back to an equal tree.
 std::string RenderFormText(const TFormNode& Root);
 
+// One value as the form format writes it.
+std::string FormValueText(const TValue& Value);
+
 // A float as the form format writes it: always readable back as the same float.
 std::string FormFloatText(double Value);
 

@@ -44,6 +44,10 @@ void EnsureBuiltIns() {
 
 } // namespace
 
+void TComponent::Publish(TPublisher<TComponent>& P) {
+    P.Integer("Tag", &TComponent::Tag, &TComponent::SetTag);
+}
+
 const TPropInfo* TMetaClass::FindProperty(const std::string& Name) const {
     for (const TPropInfo& p : Properties)
         if (SameText(p.Name, Name))
