@@ -16,8 +16,8 @@
 namespace {
 
 void PrintNode(const qor::TFormNode& Node, const std::string& Indent) {
-    std::cout << Indent << (Node.Name.empty() ? "(unnamed)" : Node.Name) << ": "
-              << Node.ClassName << "\n";
+    std::cout << Indent << (Node.Name.empty() ? "(unnamed)" : Node.Name) << ": " << Node.ClassName
+              << "\n";
     for (const qor::TFormProperty& p : Node.Properties)
         std::cout << Indent << "  " << p.Name << " = " << qor::FormValueText(p.Value) << "\n";
     for (const qor::TFormNode& child : Node.Children)

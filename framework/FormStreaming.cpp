@@ -216,8 +216,8 @@ private:
             const std::string head = name.substr(0, dot);
             const TMetaClass* meta = MetaClassOf(*target);
             const TPropInfo* prop = meta ? meta->FindProperty(head) : nullptr;
-            TPersistent* sub = (prop && prop->Kind == TPropKind::Object) ? prop->GetObject(*target)
-                                                                         : nullptr;
+            TPersistent* sub =
+                (prop && prop->Kind == TPropKind::Object) ? prop->GetObject(*target) : nullptr;
             if (!sub)
                 throw EReadError("property " + P.Name + " does not exist", P.Line, P.Column);
             target = sub;
@@ -363,8 +363,7 @@ std::unique_ptr<TComponent> ReadComponentText(std::string_view Text) {
     if (!meta)
         throw EReadError("class " + node.ClassName + " not found", node.Line, node.Column);
     if (!meta->Create)
-        throw EReadError("class " + node.ClassName + " cannot be created", node.Line,
-                         node.Column);
+        throw EReadError("class " + node.ClassName + " cannot be created", node.Line, node.Column);
     std::unique_ptr<TComponent> root(meta->Create(nullptr));
     TFormLoader(*root).Load(node);
     return root;

@@ -170,7 +170,9 @@ public:
     template <class G, class S>
     TPublisher& Bool(std::string Name, G Getter, S Setter, bool Default = false) {
         TPropInfo& p = Add(std::move(Name), TPropKind::Bool, Default);
-        p.Get = [Getter](const TPersistent& o) { return TValue(bool(std::invoke(Getter, Self(o)))); };
+        p.Get = [Getter](const TPersistent& o) {
+            return TValue(bool(std::invoke(Getter, Self(o))));
+        };
         p.Set = [Setter](TPersistent& o, const TValue& v) {
             std::invoke(Setter, Self(o), v.As<bool>());
         };
@@ -220,8 +222,8 @@ public:
         p.SetComponent = [Setter, PropName = p.Name](TPersistent& o, TComponent* c) {
             T* typed = c ? dynamic_cast<T*>(c) : nullptr;
             if (c && !typed)
-                throw std::invalid_argument("Component " + c->Name() +
-                                            " has the wrong type for " + PropName);
+                throw std::invalid_argument("Component " + c->Name() + " has the wrong type for " +
+                                            PropName);
             std::invoke(Setter, Self(o), typed);
         };
         return *this;
@@ -292,7 +294,7 @@ template <class C> const TMetaClass& RegisterClass(const std::string& Name) {
             throw std::logic_error("RegisterClass(" + Name + "): its ancestor is not registered");
         meta->Properties = meta->Parent->Properties;
     }
-    if constexpr (requires(TPublisher<C>& p) { C::Publish(p); }) {
+    if constexpr (requires(TPublisher<C> & p) { C::Publish(p); }) {
         TPublisher<C> publisher(meta->Properties);
         C::Publish(publisher);
     }

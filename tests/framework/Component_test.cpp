@@ -1,7 +1,6 @@
 #include "framework/Component.h"
 
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,8 +62,8 @@ TEST(Component, OwnerDestroysItsComponentsLastCreatedFirst) {
         EXPECT_EQ(owner.ComponentCount(), 3);
         EXPECT_EQ(owner.FindComponent("b")->Name(), "B");
     }
-    const std::vector<std::string> expected{"destroy Owner", "destroy C", "destroy C1",
-                                            "destroy B", "destroy A"};
+    const std::vector<std::string> expected{"destroy Owner", "destroy C", "destroy C1", "destroy B",
+                                            "destroy A"};
     EXPECT_EQ(log, expected);
 }
 

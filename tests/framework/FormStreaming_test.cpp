@@ -2,9 +2,8 @@
 #include "framework/FormText.h"
 #include "framework/Properties.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 namespace qor {
@@ -242,9 +241,9 @@ TEST(FormText, ParsesEveryValueSyntax) {
 }
 
 TEST(FormText, FloatsReadBackEqual) {
-    for (double d : {0.0, -0.0, 1.0, 0.1, 1.0 / 3, -2.5e-300, 1e21, 123456789012345678.0,
-                     std::numeric_limits<double>::denorm_min(),
-                     std::numeric_limits<double>::infinity()}) {
+    for (double d :
+         {0.0, -0.0, 1.0, 0.1, 1.0 / 3, -2.5e-300, 1e21, 123456789012345678.0,
+          std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::infinity()}) {
         const std::string text = "object X: T\n  F = " + FormFloatText(d) + "\nend";
         const TValue v = ParseFormText(text).Properties.at(0).Value;
         if (std::isinf(d)) {
@@ -287,8 +286,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         MalformedCase{"object F: TGadget\n  object A: TGadget\n  end\n  Count = 'x'\nend", 4,
                       "integer"},
-        MalformedCase{"object F: TGadget\n  object A: TGadget\n    Partner = Nobody\n  end\nend",
-                      3, "Nobody not found"},
+        MalformedCase{"object F: TGadget\n  object A: TGadget\n    Partner = Nobody\n  end\nend", 3,
+                      "Nobody not found"},
         MalformedCase{"object F: TGadget\n  object A: TGadget\n  end\n  object B: TNoSuch\n"
                       "  end\nend",
                       4, "TNoSuch not found"},
