@@ -187,7 +187,8 @@ private:
 
     void TakeValues(const std::vector<std::string>& t, std::size_t First) {
         long long min = FItem.Signed ? -(1ll << (8 * FItem.Width - 1)) : 0;
-        long long max = FItem.Signed ? (1ll << (8 * FItem.Width - 1)) - 1 : (1ll << (8 * FItem.Width)) - 1;
+        long long max =
+            FItem.Signed ? (1ll << (8 * FItem.Width - 1)) - 1 : (1ll << (8 * FItem.Width)) - 1;
         for (std::size_t i = First; i < t.size(); ++i) {
             if (static_cast<int>(FValues.size()) == FItem.Elements())
                 throw ParseError(FLine, "item " + FItem.Name + " takes only " +

@@ -10,13 +10,13 @@ extern "C" {
 
 // Status bits the simulator reports through GetLastStatus after a failed operation.
 enum QorSimStatus : std::int32_t {
-    qssUnknownCode = 0x0010,    // no item with the descriptor's serial code
-    qssOutOfRange = 0x0020,     // index, row or column outside the item
-    qssShapeMismatch = 0x0040,  // operation or values per row do not fit the item
-    qssNoRoom = 0x0080,         // the room offered for a packet is smaller than the packet
-    qssInjected = 0x0100,       // failure made on request through the control API
-    qssNotConnected = 0x0200,   // the link is down (QorSim_SetConnected)
-    qssBadAddress = 0x0400,     // address outside the memory
+    qssUnknownCode = 0x0010,   // no item with the descriptor's serial code
+    qssOutOfRange = 0x0020,    // index, row or column outside the item
+    qssShapeMismatch = 0x0040, // operation or values per row do not fit the item
+    qssNoRoom = 0x0080,        // the room offered for a packet is smaller than the packet
+    qssInjected = 0x0100,      // failure made on request through the control API
+    qssNotConnected = 0x0200,  // the link is down (QorSim_SetConnected)
+    qssBadAddress = 0x0400,    // address outside the memory
 };
 
 // Operation codes in the call log: the table positions of the contract's operations,
@@ -62,10 +62,10 @@ enum QorSimItemKind : std::int32_t { qsiValue = 0, qsiVector = 1, qsiMap = 2, qs
 
 struct QorSimItem {
     std::int32_t Kind;
-    std::int32_t Rows;    // 1 for values, vectors and packets
-    std::int32_t Cols;    // elements per row; vector length; packet length in bytes
-    std::int32_t Width;   // bytes per value: 1 or 2 (packets: 1)
-    std::int32_t Signed;  // nonzero for two's complement values
+    std::int32_t Rows;     // 1 for values, vectors and packets
+    std::int32_t Cols;     // elements per row; vector length; packet length in bytes
+    std::int32_t Width;    // bytes per value: 1 or 2 (packets: 1)
+    std::int32_t Signed;   // nonzero for two's complement values
     std::uint32_t Address; // first byte in the memory
 };
 

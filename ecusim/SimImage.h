@@ -17,8 +17,8 @@ struct SimItem {
     int Code = 0;
     ItemKind Kind = ItemKind::Value;
     int Rows = 1;
-    int Cols = 1;      // values per row; vector length; packet length in bytes
-    int Width = 1;     // bytes per value
+    int Cols = 1;  // values per row; vector length; packet length in bytes
+    int Width = 1; // bytes per value
     bool Signed = false;
     std::uint32_t Address = 0;
     bool Live = false; // a packet whose bytes move on at every read

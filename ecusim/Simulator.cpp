@@ -442,8 +442,7 @@ bool Simulator::ReadMemory(std::uint32_t Address, std::uint8_t* Dest, std::int32
     return true;
 }
 
-bool Simulator::WriteMemory(std::uint32_t Address, const std::uint8_t* Source,
-                            std::int32_t Count) {
+bool Simulator::WriteMemory(std::uint32_t Address, const std::uint8_t* Source, std::int32_t Count) {
     std::lock_guard lock(FMutex);
     if (!Source || Count < 0 || !FImage.InMemory(Address, static_cast<std::uint32_t>(Count)))
         return false;

@@ -118,8 +118,7 @@ public:
     virtual bool ReadElement(std::uint32_t Descriptor, std::int32_t* Dest, std::int32_t Row,
                              std::int32_t Col) = 0;
     // 43: *Length holds the room offered on entry and the packet's length after success.
-    virtual bool ReadPacket(std::uint32_t Descriptor, std::uint8_t* Dest,
-                            std::int32_t* Length) = 0;
+    virtual bool ReadPacket(std::uint32_t Descriptor, std::uint8_t* Dest, std::int32_t* Length) = 0;
     // 44: one value at a byte address (width and sign from the descriptor).
     virtual bool ReadAtAddress(std::uint32_t Descriptor, std::uint32_t Address,
                                std::int32_t* Dest) = 0;
@@ -128,8 +127,7 @@ public:
     // 46: one value.
     virtual bool WriteValue(std::uint32_t Descriptor, std::int32_t Value) = 0;
     // 47: one element of a vector, one-row or one-column map.
-    virtual bool WriteIndexed(std::uint32_t Descriptor, std::int32_t Index,
-                              std::int32_t Value) = 0;
+    virtual bool WriteIndexed(std::uint32_t Descriptor, std::int32_t Index, std::int32_t Value) = 0;
     // 48: one element of a map.
     virtual bool WriteElement(std::uint32_t Descriptor, std::int32_t Row, std::int32_t Col,
                               std::int32_t Value) = 0;

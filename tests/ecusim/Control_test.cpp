@@ -44,7 +44,8 @@ TEST_F(SimTest, ObserverSeesEachCallAfterItIsLogged) {
         [](const QorSimCall* c, void* ctx) {
             auto* s = static_cast<Seen*>(ctx);
             // The lock is free again: the observer may use the control API.
-            s->Calls.push_back(TSimLibrary::Format(*c) + " #" + std::to_string(s->Lib->CallCount()));
+            s->Calls.push_back(TSimLibrary::Format(*c) + " #" +
+                               std::to_string(s->Lib->CallCount()));
         },
         &seen);
     Ser->WriteValue(IdleSpeed, 800);

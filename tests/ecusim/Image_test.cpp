@@ -42,7 +42,8 @@ TEST_F(ImageTest, FileImageReplacesTheBuiltInOne) {
 
     std::int32_t axis[4] = {};
     ASSERT_TRUE(Ser->ReadData(ddArray | 0x12, axis));
-    EXPECT_EQ(std::vector<std::int32_t>(axis, axis + 4), (std::vector<std::int32_t>{10, 20, 30, 40}));
+    EXPECT_EQ(std::vector<std::int32_t>(axis, axis + 4),
+              (std::vector<std::int32_t>{10, 20, 30, 40}));
     std::int32_t row[3] = {};
     ASSERT_TRUE(Ser->ReadIndexed(0x13, row, 0));
     EXPECT_EQ(std::vector<std::int32_t>(row, row + 3), (std::vector<std::int32_t>{-5, 0, 5}));
@@ -114,7 +115,8 @@ TEST_F(ImageTest, EnvironmentNamesTheStartImage) {
     EXPECT_EQ(v, 900);
 
     auto bad = startWith(Write("bad.img", "value 1 A 0 u8 999\n"), "bad.so");
-    auto create = reinterpret_cast<TCreateClassInstance>(dlsym(bad->Handle(), CreateClassInstanceName));
+    auto create =
+        reinterpret_cast<TCreateClassInstance>(dlsym(bad->Handle(), CreateClassInstanceName));
     ASSERT_NE(create, nullptr);
     EXPECT_EQ(create(), nullptr) << "a library with a bad image makes no object";
 }

@@ -14,7 +14,8 @@ protected:
 
     void SetUp() override {
         Sim.ResetDefault();
-        Create = reinterpret_cast<TCreateClassInstance>(dlsym(Sim.Handle(), CreateClassInstanceName));
+        Create =
+            reinterpret_cast<TCreateClassInstance>(dlsym(Sim.Handle(), CreateClassInstanceName));
         Destroy =
             reinterpret_cast<TDestroyClassInstance>(dlsym(Sim.Handle(), DestroyClassInstanceName));
         Version = reinterpret_cast<TGetDLLVersion>(dlsym(Sim.Handle(), GetDLLVersionName));

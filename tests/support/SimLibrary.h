@@ -92,25 +92,44 @@ public:
 
     static std::string OpName(std::int32_t Op) {
         switch (Op) {
-        case qsoShutdown: return "Shutdown";
-        case qsoDisconnect: return "Disconnect";
-        case qsoReadData: return "ReadData";
-        case qsoReadIndexed: return "ReadIndexed";
-        case qsoReadElement: return "ReadElement";
-        case qsoReadPacket: return "ReadPacket";
-        case qsoReadAtAddress: return "ReadAtAddress";
-        case qsoWriteData: return "WriteData";
-        case qsoWriteValue: return "WriteValue";
-        case qsoWriteIndexed: return "WriteIndexed";
-        case qsoWriteElement: return "WriteElement";
-        case qsoWriteRow: return "WriteRow";
-        case qsoWriteAtAddress: return "WriteAtAddress";
-        case qsoIsConnected: return "IsConnected";
-        case qsoGetLastStatus: return "GetLastStatus";
-        case qsoCreateClassInstance: return "_CreateClassInstance";
-        case qsoDestroyClassInstance: return "_DestroyClassInstance";
-        case qsoGetDLLVersion: return "_GetDLLVersion";
-        default: return "Op" + std::to_string(Op);
+        case qsoShutdown:
+            return "Shutdown";
+        case qsoDisconnect:
+            return "Disconnect";
+        case qsoReadData:
+            return "ReadData";
+        case qsoReadIndexed:
+            return "ReadIndexed";
+        case qsoReadElement:
+            return "ReadElement";
+        case qsoReadPacket:
+            return "ReadPacket";
+        case qsoReadAtAddress:
+            return "ReadAtAddress";
+        case qsoWriteData:
+            return "WriteData";
+        case qsoWriteValue:
+            return "WriteValue";
+        case qsoWriteIndexed:
+            return "WriteIndexed";
+        case qsoWriteElement:
+            return "WriteElement";
+        case qsoWriteRow:
+            return "WriteRow";
+        case qsoWriteAtAddress:
+            return "WriteAtAddress";
+        case qsoIsConnected:
+            return "IsConnected";
+        case qsoGetLastStatus:
+            return "GetLastStatus";
+        case qsoCreateClassInstance:
+            return "_CreateClassInstance";
+        case qsoDestroyClassInstance:
+            return "_DestroyClassInstance";
+        case qsoGetDLLVersion:
+            return "_GetDLLVersion";
+        default:
+            return "Op" + std::to_string(Op);
         }
     }
 
@@ -138,12 +157,23 @@ public:
 private:
     static int ArgCount(std::int32_t Op) {
         switch (Op) {
-        case qsoReadData: case qsoReadIndexed: case qsoReadAtAddress: case qsoWriteData:
-        case qsoWriteValue: case qsoGetDLLVersion: return 1;
-        case qsoReadElement: case qsoReadPacket: case qsoWriteIndexed: case qsoWriteRow:
-        case qsoWriteAtAddress: return 2;
-        case qsoWriteElement: return 3;
-        default: return 0;
+        case qsoReadData:
+        case qsoReadIndexed:
+        case qsoReadAtAddress:
+        case qsoWriteData:
+        case qsoWriteValue:
+        case qsoGetDLLVersion:
+            return 1;
+        case qsoReadElement:
+        case qsoReadPacket:
+        case qsoWriteIndexed:
+        case qsoWriteRow:
+        case qsoWriteAtAddress:
+            return 2;
+        case qsoWriteElement:
+            return 3;
+        default:
+            return 0;
         }
     }
 
