@@ -1,0 +1,343 @@
+#include "data/SerialData.h"
+
+#include "data/Transformations.h"
+#include "framework/Control.h"
+#include "framework/CriticalSection.h"
+#include "framework/Properties.h"
+#include "link/QorConnection.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+namespace qor {
+
+namespace {
+
+constexpr std::uint32_t DescriptorTwoBytes = 0x200;
+constexpr std::uint32_t DescriptorSigned = 0x400;
+
+// One run of 1 bits (or none): 0x0F, 0xF0, 0x3C and 0 are; 0x05 and 0x81 are not.
+bool IsContiguous(unsigned Mask) {
+    if (Mask == 0)
+        return true;
+    unsigned run = Mask >> std::countr_zero(Mask);
+    return (run & (run + 1)) == 0;
+}
+
+} // namespace
+
+TQorSerialData::TQorSerialData(TComponent* AOwner) : TComponent(AOwner) {}
+
+TQorSerialData::~TQorSerialData() {
+    Destroying();
+    FTableEcu.clear();
+    FTableUser.clear();
+    FTableLoaded = false;
+    if (FConnection)
+        FConnection->RemoveFreeNotification(this);
+    for (TBaseTransformation* t : FTransformations)
+        if (t)
+            t->RemoveFreeNotification(this);
+    for (TQorSerialData*& source : FExtCoeff) {
+        if (source)
+            source->RemoveClient(this);
+        source = nullptr;
+    }
+    FClients.clear();
+}
+
+void TQorSerialData::Publish(TPublisher<TQorSerialData>& P) {
+    using S = TQorSerialData;
+    P.Integer("DataLength", &S::DataLength, &S::SetDataLength, 1)
+        .Integer("DataMask", &S::DataMask, &S::SetDataMask)
+        .Integer("SerialCode", &S::SerialCode, &S::SetSerialCode)
+        .Bool("Signed", &S::Signed, &S::SetSigned)
+        .Enum("Transformation", &S::Transformation, &S::SetTransformation,
+              {"ttNone", "ttFormula", "ttTabled", "ttNonLinearTabled", "ttCustom"})
+        .String("MeasureUnit", &S::MeasureUnit, &S::SetMeasureUnit)
+        .Float("Precision", &S::Precision, &S::SetPrecision)
+        .Float("ValueMin", &S::ValueMin, &S::SetValueMin)
+        .Float("ValueMax", &S::ValueMax, &S::SetValueMax)
+        .Bool("DisableLimits", &S::DisableLimits, &S::SetDisableLimits)
+        .Integer("DataGroup", &S::DataGroup, &S::SetDataGroup)
+        .Bool("OldReadFileMode", &S::OldReadFileMode, &S::SetOldReadFileMode)
+        .Component<TQorSerialData>("ExtCoeffA", &S::ExtCoeffA, &S::SetExtCoeffA)
+        .Component<TQorSerialData>("ExtCoeffB", &S::ExtCoeffB, &S::SetExtCoeffB)
+        .Component<TQorSerialData>("ExtCoeffC", &S::ExtCoeffC, &S::SetExtCoeffC)
+        .Component<TQorSerialData>("ExtCoeffD", &S::ExtCoeffD, &S::SetExtCoeffD)
+        .Component<TBaseTransformation>("TransformationA", &S::TransformationA,
+                                        &S::SetTransformationA)
+        .Component<TBaseTransformation>("TransformationB", &S::TransformationB,
+                                        &S::SetTransformationB)
+        .Component<TBaseTransformation>("TransformationC", &S::TransformationC,
+                                        &S::SetTransformationC)
+        .Component<TBaseTransformation>("TransformationD", &S::TransformationD,
+                                        &S::SetTransformationD)
+        .String("FileSection", &S::FileSection, &S::SetFileSection)
+        .String("FileKeyName", &S::FileKeyName, &S::SetFileKeyName)
+        .Bool("StoreUserValue", &S::StoreUserValue, &S::SetStoreUserValue, true)
+        .Bool("ReadOnly", &S::ReadOnly, &S::SetReadOnly);
+}
+
+void TQorSerialData::SetDataLength(int Value) {
+    if (Value == FDataLength || (Value != 1 && Value != 2))
+        return;
+    AllocateValues();
+    FDataLength = Value;
+    FDataMask = Value == 2 ? 0xFFFF : 0xFF;
+    if (Value == 2)
+        FDataDescriptor |= DescriptorTwoBytes;
+    else
+        FDataDescriptor &= ~DescriptorTwoBytes;
+    FDataValid = false;
+}
+
+void TQorSerialData::SetDataMask(int Value) {
+    const unsigned width = FDataLength == 2 ? 0xFFFFu : 0xFFu;
+    const unsigned mask = static_cast<unsigned>(Value) & width;
+    if (static_cast<int>(mask) == FDataMask || !IsContiguous(mask))
+        return;
+    AllocateValues();
+    FDataMask = static_cast<int>(mask);
+    FDataValid = false;
+}
+
+void TQorSerialData::SetSerialCode(int Value) {
+    if (Value < 0)
+        return;
+    FSerialCode = Value & 0xFF;
+    FDataDescriptor = (FDataDescriptor & ~0xFFu) | static_cast<std::uint32_t>(FSerialCode);
+}
+
+void TQorSerialData::SetSigned(bool Value) {
+    FSigned = Value;
+    if (Value)
+        FDataDescriptor |= DescriptorSigned;
+    else
+        FDataDescriptor &= ~DescriptorSigned;
+}
+
+void TQorSerialData::SetTransformation(TransformationType Value) {
+    if (Value < ttNone || Value > ttCustom)
+        return;
+    FTransformation = Value;
+}
+
+void TQorSerialData::SetPrecision(double Value) {
+    if (std::isnan(Value) || Value < 0)
+        return;
+    FPrecision = Value;
+}
+
+void TQorSerialData::SetValueMin(double Value) {
+    if (ComponentState().Contains(csLoading) || Value <= FValueMax)
+        FValueMin = Value;
+}
+
+void TQorSerialData::SetValueMax(double Value) {
+    if (ComponentState().Contains(csLoading) || Value >= FValueMin)
+        FValueMax = Value;
+}
+
+bool TQorSerialData::DependsOn(const TQorSerialData* Source) const {
+    for (const TQorSerialData* c : FExtCoeff)
+        if (c && (c == Source || c->DependsOn(Source)))
+            return true;
+    return false;
+}
+
+void TQorSerialData::SetExtCoeff(int Index, TQorSerialData* Value) {
+    if (Value && (!dynamic_cast<TQorNumber*>(Value) || Value == this))
+        return;
+    // Taking a coefficient from an object that already takes one from this object would
+    // make messages and coefficient fetches go round without end.
+    if (Value && Value->DependsOn(this))
+        return;
+    TQorSerialData*& slot = FExtCoeff[Index];
+    if (slot)
+        slot->RemoveClient(this);
+    slot = Value;
+    if (Value)
+        Value->AddClient(this);
+}
+
+void TQorSerialData::SetTransformationOf(int Index, TBaseTransformation* Value) {
+    TBaseTransformation* old = FTransformations[Index];
+    FTransformations[Index] = Value;
+    if (old != Value)
+        Forget(old);
+    if (!Value)
+        return;
+    Value->FreeNotification(this);
+    // A form being read does not touch the ECU; Loaded starts from the defaults.
+    if (!ComponentState().Contains(csLoading))
+        ReloadFromEcu();
+}
+
+void TQorSerialData::SetConnection(TQorConnection* Value) {
+    TQorConnection* old = FConnection;
+    FConnection = Value;
+    if (old != Value)
+        Forget(old);
+    if (Value)
+        Value->FreeNotification(this);
+}
+
+bool TQorSerialData::RefersTo(const TComponent* C) const {
+    if (C == FConnection)
+        return true;
+    for (const TBaseTransformation* t : FTransformations)
+        if (t == C)
+            return true;
+    for (const TQorSerialData* s : FExtCoeff)
+        if (s == C)
+            return true;
+    return std::find(FClients.begin(), FClients.end(), C) != FClients.end();
+}
+
+void TQorSerialData::Forget(TComponent* Old) {
+    // The same component may stand in another reference that still needs the notice.
+    if (Old && !RefersTo(Old))
+        Old->RemoveFreeNotification(this);
+}
+
+bool TQorSerialData::RelaysTo(const TQorSerialData* Client, const TQorSerialData* Target) const {
+    if (Client == Target)
+        return true;
+    for (TComponent* c : Client->FClients)
+        if (auto* data = dynamic_cast<const TQorSerialData*>(c))
+            if (RelaysTo(data, Target))
+                return true;
+    return false;
+}
+
+void TQorSerialData::AddClient(TComponent* Client) {
+    if (!Client || std::find(FClients.begin(), FClients.end(), Client) != FClients.end())
+        return;
+    if (auto* data = dynamic_cast<TQorSerialData*>(Client); data && RelaysTo(data, this))
+        return;
+    FreeNotification(Client);
+    FClients.push_back(Client);
+}
+
+void TQorSerialData::RemoveClient(TComponent* Client) {
+    auto it = std::find(FClients.begin(), FClients.end(), Client);
+    if (it != FClients.end())
+        FClients.erase(it);
+}
+
+void TQorSerialData::NotifyClients(unsigned Message, WPARAM WParam, LPARAM LParam) {
+    if (!FNotifyEnabled)
+        return;
+    // A handler may add or remove clients: the list is read afresh at every step.
+    for (std::size_t i = 0; i < FClients.size(); ++i) {
+        TComponent* client = FClients[i];
+        if (auto* control = dynamic_cast<TControl*>(client))
+            control->Perform(Message, WParam, LParam);
+        else if (auto* data = dynamic_cast<TQorSerialData*>(client))
+            data->NotifyClients(Message, WParam, LParam);
+    }
+}
+
+void TQorSerialData::Loaded() {
+    inherited::Loaded();
+    ApplyDefaults(false);
+}
+
+void TQorSerialData::Notification(TComponent* AComponent, TOperation Operation) {
+    inherited::Notification(AComponent, Operation);
+    if (Operation != opRemove)
+        return;
+    if (AComponent == FConnection)
+        FConnection = nullptr;
+    for (TBaseTransformation*& t : FTransformations)
+        if (t == AComponent)
+            t = nullptr;
+    for (TQorSerialData*& s : FExtCoeff)
+        if (s == AComponent)
+            s = nullptr;
+    // A client that goes without removing itself must not stay on the list.
+    RemoveClient(AComponent);
+}
+
+void TQorSerialData::DoError(bool Writing) {
+    if (!FOnError)
+        return;
+    int code = -1;
+    if (FConnection && FConnection->LoadDll()) {
+        TCriticalSectionGuard lock(FConnection->LinkLock());
+        code = FConnection->SerInterface()->GetLastStatus();
+    }
+    FOnError(this, code, Writing);
+}
+
+void TQorSerialData::DoGetData() {
+    if (FOnGetData)
+        FOnGetData(this);
+    NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
+}
+
+void TQorSerialData::DoSetData() {
+    if (FOnSetData)
+        FOnSetData(this);
+    NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
+}
+
+void TQorSerialData::DoBeforeGetData() {
+    if (FBeforeGetData)
+        FBeforeGetData(this);
+}
+
+bool TQorSerialData::DoBeforeSetData(double* newValue, double prevValue, int RowIndex,
+                                     int ColIndex) {
+    bool abort = false;
+    if (FBeforeSetData)
+        FBeforeSetData(this, newValue, prevValue, RowIndex, ColIndex, abort);
+    return !abort;
+}
+
+void TQorSerialData::DoStatus(int Status) {
+    NotifyClients(WM_DATA_STATUS, reinterpret_cast<WPARAM>(this), Status);
+}
+
+int TQorSerialData::DoConvertToEcu(double UserValue) {
+    int converted = 0;
+    if (FOnConvertToEcu)
+        FOnConvertToEcu(this, UserValue, converted);
+    return converted;
+}
+
+int TQorSerialData::DoConvertToEcuIndex(double UserValue, int Index, int Current) {
+    int converted = Current;
+    if (FOnConvertToEcuIndex)
+        FOnConvertToEcuIndex(this, UserValue, converted, Index);
+    return converted;
+}
+
+double TQorSerialData::DoConvertToUser(int EcuValue) {
+    double converted = 0.0;
+    if (FOnConvertToUser)
+        FOnConvertToUser(this, EcuValue, converted);
+    return converted;
+}
+
+double TQorSerialData::DoConvertToUserIndex(int EcuValue, int Index) {
+    double converted = 0.0;
+    if (FOnConvertToUserIndex)
+        FOnConvertToUserIndex(this, EcuValue, converted, Index);
+    return converted;
+}
+
+bool TQorSerialData::ReloadFromEcu() {
+    FDataValid = false;
+    return ReadFromEcu();
+}
+
+void RegisterDataClasses() {
+    RegisterLinkClasses();
+    RegisterClass<TBaseTransformation>("TBaseTransformation");
+    RegisterClass<TQorSerialData>("TQorSerialData");
+}
+
+} // namespace qor

@@ -1,0 +1,268 @@
+#pragma once
+// The abstract base of every calibration data component: raw value layout (length, mask,
+// sign, serial code, packed into the DataDescriptor), limits and precision, references to
+// the connection, to external coefficient sources and to transformations, the events
+// fired around each ECU transfer, and the clients that hear of changes.
+
+#include "data/DataMessages.h"
+#include "framework/Component.h"
+#include "framework/NotifyEvent.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qor {
+
+template <class C> class TPublisher;
+class TBaseTransformation;
+class TCustomIniFile;
+class TQorConnection;
+
+// How raw values convert to user values.
+enum TransformationType { ttNone, ttFormula, ttTabled, ttNonLinearTabled, ttCustom };
+
+using TConversionToEcuEvent =
+    std::function<void(TObject* Sender, double UserValue, int& ConvertedValue)>;
+using TConversionToEcuEventIndex =
+    std::function<void(TObject* Sender, double UserValue, int& ConvertedValue, int Index)>;
+using TConversionToUserEvent =
+    std::function<void(TObject* Sender, int EcuValue, double& ConvertedValue)>;
+using TConversionToUserEventIndex =
+    std::function<void(TObject* Sender, int EcuValue, double& ConvertedValue, int Index)>;
+using TBeforeSetDataInEcuEvent = std::function<void(
+    TObject* Sender, double* newValue, double prevValue, int RowIndex, int ColIndex, bool& Abort)>;
+using TErrorEvent = std::function<void(TObject* Sender, int ErrorCode, bool Writing)>;
+
+class TQorSerialData : public TComponent {
+public:
+    using inherited = TComponent;
+
+    explicit TQorSerialData(TComponent* AOwner);
+    // Cancels the references it holds and leaves the clients of its coefficient sources.
+    ~TQorSerialData() override;
+
+    // Published in this order (see Publish); CoeffA .. CoeffD are streamed apart.
+    static void Publish(TPublisher<TQorSerialData>& P);
+
+    // Virtual operations, in their slot order.
+    virtual void AllocateValues() = 0;
+    virtual void FreeValues() = 0;
+    virtual bool ReadFromEcu() = 0;
+    // Fires OnError with the link's status word (-1 without a loaded library).
+    virtual void DoError(bool Writing);
+    // Fire OnGetData / OnSetData, then send WM_DATA_CHANGED to the clients.
+    virtual void DoGetData();
+    virtual void DoSetData();
+    virtual void DoBeforeGetData();
+    // Fires BeforeSetData, which may change *newValue; true when the write may go on.
+    virtual bool DoBeforeSetData(double* newValue, double prevValue, int RowIndex, int ColIndex);
+    // Sends WM_DATA_STATUS with the status word to the clients.
+    virtual void DoStatus(int Status);
+    // ttCustom conversions through the conversion events; an unassigned event yields 0,
+    // 0.0 or (for DoConvertToEcuIndex) the current raw value handed in.
+    virtual int DoConvertToEcu(double UserValue);
+    virtual int DoConvertToEcuIndex(double UserValue, int Index, int Current);
+    virtual double DoConvertToUser(int EcuValue);
+    virtual double DoConvertToUserIndex(int EcuValue, int Index);
+    virtual void SaveValues() = 0;
+    virtual void DropSavedValues() = 0;
+    virtual void RestoreValues() = 0;
+    // Clears DataValid, then reads.
+    virtual bool ReloadFromEcu();
+    virtual bool WriteToEcu() = 0;
+    // SaveToIniSection and LoadFromIniSection (INI persistence) take their slots here.
+    virtual bool SaveToIni(TCustomIniFile& Ini) = 0;
+    virtual bool LoadFromIni(TCustomIniFile& Ini) = 0;
+    virtual void DecodePacket(const std::uint8_t* Data) = 0;
+    virtual bool ApplyDefaults(bool WriteToEcu) = 0;
+    virtual bool LoadCommandEntry(TCustomIniFile& Ini) = 0;
+    virtual bool SaveCommandEntry(TCustomIniFile& Ini) = 0;
+    virtual bool ReadCommandField(TCustomIniFile& Ini, int Index, int* Value) = 0;
+
+    // Published properties. Setters ignore values outside the allowed range.
+    int DataLength() const { return FDataLength; }
+    void SetDataLength(int Value); // 1 or 2
+    int DataMask() const { return FDataMask; }
+    void SetDataMask(int Value); // one contiguous run of bits (or 0) within the width
+    int SerialCode() const { return FSerialCode; }
+    void SetSerialCode(int Value); // not negative; the low 8 bits are kept
+    bool Signed() const { return FSigned; }
+    void SetSigned(bool Value);
+    TransformationType Transformation() const { return FTransformation; }
+    void SetTransformation(TransformationType Value);
+    const std::string& MeasureUnit() const { return FMeasureUnit; }
+    void SetMeasureUnit(const std::string& Value) { FMeasureUnit = Value; }
+    double CoeffA() const { return FCoeff[0]; }
+    double CoeffB() const { return FCoeff[1]; }
+    double CoeffC() const { return FCoeff[2]; }
+    double CoeffD() const { return FCoeff[3]; }
+    void SetCoeffA(double Value) { FCoeff[0] = Value; }
+    void SetCoeffB(double Value) { FCoeff[1] = Value; }
+    void SetCoeffC(double Value) { FCoeff[2] = Value; }
+    void SetCoeffD(double Value) { FCoeff[3] = Value; }
+    double Precision() const { return FPrecision; }
+    void SetPrecision(double Value); // not negative, not NaN
+    double ValueMin() const { return FValueMin; }
+    void SetValueMin(double Value); // not above ValueMax, except while loading
+    double ValueMax() const { return FValueMax; }
+    void SetValueMax(double Value); // not below ValueMin, except while loading
+    bool DisableLimits() const { return FDisableLimits; }
+    void SetDisableLimits(bool Value) { FDisableLimits = Value; }
+    int DataGroup() const { return FDataGroup; }
+    void SetDataGroup(int Value) { FDataGroup = Value; }
+    bool OldReadFileMode() const { return FOldReadFileMode; }
+    void SetOldReadFileMode(bool Value) { FOldReadFileMode = Value; }
+
+    // External coefficient sources, Index 0 .. 3 for A .. D. A source must be a
+    // TQorNumber other than this object, and must not take a coefficient from this object
+    // (directly or through other numbers); anything else is ignored.
+    TQorSerialData* ExtCoeff(int Index) const { return FExtCoeff[Index]; }
+    void SetExtCoeff(int Index, TQorSerialData* Value);
+    TQorSerialData* ExtCoeffA() const { return FExtCoeff[0]; }
+    TQorSerialData* ExtCoeffB() const { return FExtCoeff[1]; }
+    TQorSerialData* ExtCoeffC() const { return FExtCoeff[2]; }
+    TQorSerialData* ExtCoeffD() const { return FExtCoeff[3]; }
+    void SetExtCoeffA(TQorSerialData* Value) { SetExtCoeff(0, Value); }
+    void SetExtCoeffB(TQorSerialData* Value) { SetExtCoeff(1, Value); }
+    void SetExtCoeffC(TQorSerialData* Value) { SetExtCoeff(2, Value); }
+    void SetExtCoeffD(TQorSerialData* Value) { SetExtCoeff(3, Value); }
+
+    // Transformations of the external coefficients, Index 0 .. 3 for A .. D. Setting one
+    // re-reads the value (not while the form is being loaded).
+    TBaseTransformation* TransformationOf(int Index) const { return FTransformations[Index]; }
+    void SetTransformationOf(int Index, TBaseTransformation* Value);
+    TBaseTransformation* TransformationA() const { return FTransformations[0]; }
+    TBaseTransformation* TransformationB() const { return FTransformations[1]; }
+    TBaseTransformation* TransformationC() const { return FTransformations[2]; }
+    TBaseTransformation* TransformationD() const { return FTransformations[3]; }
+    void SetTransformationA(TBaseTransformation* Value) { SetTransformationOf(0, Value); }
+    void SetTransformationB(TBaseTransformation* Value) { SetTransformationOf(1, Value); }
+    void SetTransformationC(TBaseTransformation* Value) { SetTransformationOf(2, Value); }
+    void SetTransformationD(TBaseTransformation* Value) { SetTransformationOf(3, Value); }
+
+    void SetOnConvertToEcu(TConversionToEcuEvent Handler) { FOnConvertToEcu = std::move(Handler); }
+    void SetOnConvertToEcuIndex(TConversionToEcuEventIndex Handler) {
+        FOnConvertToEcuIndex = std::move(Handler);
+    }
+    void SetOnConvertToUser(TConversionToUserEvent Handler) {
+        FOnConvertToUser = std::move(Handler);
+    }
+    void SetOnConvertToUserIndex(TConversionToUserEventIndex Handler) {
+        FOnConvertToUserIndex = std::move(Handler);
+    }
+
+    const std::string& FileSection() const { return FFileSection; }
+    void SetFileSection(const std::string& Value) { FFileSection = Value; }
+    const std::string& FileKeyName() const { return FFileKeyName; }
+    void SetFileKeyName(const std::string& Value) { FFileKeyName = Value; }
+    bool StoreUserValue() const { return FStoreUserValue; }
+    void SetStoreUserValue(bool Value) { FStoreUserValue = Value; }
+    bool ReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool Value) { FReadOnly = Value; }
+
+    // Members the descendants publish.
+    TQorConnection* Connection() const { return FConnection; }
+    void SetConnection(TQorConnection* Value);
+    void SetOnSetData(TNotifyEvent Handler) { FOnSetData = std::move(Handler); }
+    void SetOnGetData(TNotifyEvent Handler) { FOnGetData = std::move(Handler); }
+    void SetBeforeSetData(TBeforeSetDataInEcuEvent Handler) { FBeforeSetData = std::move(Handler); }
+    void SetBeforeGetData(TNotifyEvent Handler) { FBeforeGetData = std::move(Handler); }
+    void SetOnError(TErrorEvent Handler) { FOnError = std::move(Handler); }
+    int ColCount() const { return FColCount; }
+    int RowCount() const { return FRowCount; }
+    int RowIndex() const { return FRowIndex; }
+    int ColIndex() const { return FColIndex; }
+
+    // State.
+    std::uint32_t DataDescriptor() const { return FDataDescriptor; }
+    bool DataValid() const { return FDataValid; }
+    bool NotifyEnabled() const { return FNotifyEnabled; }
+    void SetNotifyEnabled(bool Value) { FNotifyEnabled = Value; }
+    bool ValuesAllocated() const { return FValuesAllocated; }
+    bool TableLoaded() const { return FTableLoaded; }
+    int TableSize() const { return static_cast<int>(FTableEcu.size()); }
+    const std::vector<double>& TableEcu() const { return FTableEcu; }
+    const std::vector<double>& TableUser() const { return FTableUser; }
+
+    // Clients: controls get each message through Perform; data objects pass it on to
+    // their own clients. A data client that would pass messages back here is refused.
+    const std::vector<TComponent*>& Clients() const { return FClients; }
+    void AddClient(TComponent* Client);
+    void RemoveClient(TComponent* Client);
+    void NotifyClients(unsigned Message, WPARAM WParam, LPARAM LParam);
+
+    // Converts the default value(s) to raw without writing, once the form is read.
+    void Loaded() override;
+
+protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+    // True when this object takes a coefficient from Source, directly or through others.
+    bool DependsOn(const TQorSerialData* Source) const;
+
+    std::uint32_t FDataDescriptor = 0;
+    bool FDataValid = false;
+    bool FValuesAllocated = false;
+    int FColCount = 1;
+    int FRowCount = 1;
+    int FRowIndex = -1;
+    int FColIndex = -1;
+    bool FTableLoaded = false;
+    std::vector<double> FTableEcu;
+    std::vector<double> FTableUser;
+
+    TNotifyEvent FOnSetData;
+    TNotifyEvent FOnGetData;
+    TBeforeSetDataInEcuEvent FBeforeSetData;
+    TNotifyEvent FBeforeGetData;
+    TErrorEvent FOnError;
+    TConversionToEcuEvent FOnConvertToEcu;
+    TConversionToEcuEventIndex FOnConvertToEcuIndex;
+    TConversionToUserEvent FOnConvertToUser;
+    TConversionToUserEventIndex FOnConvertToUserIndex;
+
+private:
+    // Cancels the free notification with a component no longer referred to at all.
+    void Forget(TComponent* Old);
+    bool RefersTo(const TComponent* C) const;
+    // True when Client passes messages on (through its own clients) back to this object.
+    bool RelaysTo(const TQorSerialData* Client, const TQorSerialData* Target) const;
+
+    int FDataLength = 1;
+    int FDataMask = 255;
+    int FSerialCode = 0;
+    bool FSigned = false;
+    TransformationType FTransformation = ttNone;
+    std::string FMeasureUnit;
+    double FCoeff[4] = {1.0, 0.0, 0.0, 1.0};
+    double FPrecision = 0.0;
+    double FValueMin = 0.0;
+    double FValueMax = 0.0;
+    bool FDisableLimits = false;
+    int FDataGroup = 0;
+    bool FOldReadFileMode = false;
+    TQorSerialData* FExtCoeff[4] = {};
+    TBaseTransformation* FTransformations[4] = {};
+    std::string FFileSection;
+    std::string FFileKeyName;
+    bool FStoreUserValue = true;
+    bool FReadOnly = false;
+    TQorConnection* FConnection = nullptr;
+    bool FNotifyEnabled = true;
+    std::vector<TComponent*> FClients;
+};
+
+// The single value. Its operations come with the number component itself; it is declared
+// here because external coefficients must be numbers.
+class TQorNumber : public TQorSerialData {
+public:
+    using inherited = TQorSerialData;
+    using TQorSerialData::TQorSerialData;
+};
+
+// Registers the data layer's streamable classes.
+void RegisterDataClasses();
+
+} // namespace qor
