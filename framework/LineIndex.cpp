@@ -50,10 +50,17 @@ bool TLineIndex::Same(std::string_view A, std::string_view B) const {
 }
 
 int TLineIndex::Find(std::string_view Key) {
+    if (FKind == ikName && Key.find('=') != std::string_view::npos)
+        return -1; // a name part never holds '='
     const std::uint64_t hash = Hash(Key);
+    // Key has no '=': a line's name part equals it when the line starts with it and an
+    // '=' follows, which spares searching the line for its first '='.
     const auto matches = [&](int position) {
-        std::string_view key;
-        return KeyOf(FLines[static_cast<std::size_t>(position)], key) && Same(key, Key);
+        const std::string_view line = FLines[static_cast<std::size_t>(position)];
+        if (FKind == ikLine)
+            return Same(line, Key);
+        return line.size() > Key.size() && line[Key.size()] == '=' &&
+               Same(line.substr(0, Key.size()), Key);
     };
     const int found = FTable.Find(hash, FValid, matches);
     if (found >= 0 || !FStale)

@@ -46,7 +46,8 @@ std::vector<std::string> NamesOf(const std::vector<int>& Lines) {
     return names;
 }
 
-// The argument is the number of distinct draws: kDraws roams, kWarmDraws stays cached.
+// In the benchmarks with an argument, it is the number of random draws: kDraws roams
+// the list, kWarmDraws stays cached.
 template <class List> void BM_IndexOfName(benchmark::State& State) {
     List list;
     FillKeys(list);
@@ -64,36 +65,38 @@ BENCHMARK_TEMPLATE(BM_IndexOfName, TStringList)->Arg(kDraws)->Unit(benchmark::kM
 void BM_SetStringsThenIndexOfName(benchmark::State& State) {
     THashedStringList list;
     FillKeys(list);
-    const std::vector<int> written = RandomLines(2);
+    const auto draws = static_cast<std::size_t>(State.range(0));
+    const std::vector<int> written = RandomLines(2, draws);
     std::vector<std::string> lines;
     for (const int l : written)
         lines.push_back("Key" + std::to_string(l) + "=v" + std::to_string(l));
-    const std::vector<std::string> names = NamesOf(RandomLines(3));
+    const std::vector<std::string> names = NamesOf(RandomLines(3, draws));
     list.IndexOfName(names[0]);
     std::size_t k = 0;
     for (auto _ : State) {
-        const std::size_t i = k++ & (kDraws - 1);
+        const std::size_t i = k++ & (draws - 1);
         list.SetStrings(written[i], lines[i]);
         benchmark::DoNotOptimize(list.IndexOfName(names[i]));
     }
 }
-BENCHMARK(BM_SetStringsThenIndexOfName);
+BENCHMARK(BM_SetStringsThenIndexOfName)->Arg(kDraws)->Arg(kWarmDraws);
 
 // SetValues on an existing name (a look-up and an in-place edit), then another look-up.
 void BM_SetValuesThenIndexOfName(benchmark::State& State) {
     THashedStringList list;
     FillKeys(list);
-    const std::vector<std::string> written = NamesOf(RandomLines(4));
-    const std::vector<std::string> names = NamesOf(RandomLines(5));
+    const auto draws = static_cast<std::size_t>(State.range(0));
+    const std::vector<std::string> written = NamesOf(RandomLines(4, draws));
+    const std::vector<std::string> names = NamesOf(RandomLines(5, draws));
     list.IndexOfName(names[0]);
     std::size_t k = 0;
     for (auto _ : State) {
-        const std::size_t i = k++ & (kDraws - 1);
+        const std::size_t i = k++ & (draws - 1);
         list.SetValues(written[i], (k & 1) ? "odd" : "even");
         benchmark::DoNotOptimize(list.IndexOfName(names[i]));
     }
 }
-BENCHMARK(BM_SetValuesThenIndexOfName);
+BENCHMARK(BM_SetValuesThenIndexOfName)->Arg(kDraws)->Arg(kWarmDraws);
 
 // Appends a line and deletes it again (the list keeps its size), then a look-up.
 void BM_AppendDeleteThenIndexOfName(benchmark::State& State) {
