@@ -1,5 +1,6 @@
 #include "framework/FormText.h"
 
+#include "framework/SysUtils.h"
 #include "framework/TextCompare.h"
 
 #include <charconv>
@@ -21,12 +22,7 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 bool IsHexDigit(char c) {
-    return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-int HexValue(char c) {
-    if (IsDigit(c))
-        return c - '0';
-    return LowerChar(c) - 'a' + 10;
+    return HexDigitValue(c) >= 0;
 }
 
 class TFormParser {
@@ -203,7 +199,7 @@ private:
             while (IsHexDigit(Peek())) {
                 if (v > (std::numeric_limits<std::uint64_t>::max() >> 4))
                     FailAt("hexadecimal number too large", line, column);
-                v = (v << 4) | static_cast<std::uint64_t>(HexValue(Peek()));
+                v = (v << 4) | static_cast<std::uint64_t>(HexDigitValue(Peek()));
                 Advance();
             }
             // $FFFFFFFF reads as a 32-bit pattern the way the format writes unsigned values.
@@ -336,7 +332,7 @@ private:
             }
             if (!IsHexDigit(Peek()))
                 Fail("hexadecimal digit expected");
-            const int v = HexValue(Peek());
+            const int v = HexDigitValue(Peek());
             Advance();
             if (pending < 0) {
                 pending = v;

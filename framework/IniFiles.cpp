@@ -8,20 +8,6 @@
 
 namespace qor {
 
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
-
 // ---- TCustomIniFile: typed values and listings on top of the string operations
 
 bool TCustomIniFile::SectionExists(const std::string& Section) {
@@ -51,8 +37,8 @@ int TCustomIniFile::ReadBinaryStream(const std::string& Section, const std::stri
     const std::string text = ReadString(Section, Name, "");
     Value.clear();
     for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-        const int high = HexDigit(text[i]);
-        const int low = HexDigit(text[i + 1]);
+        const int high = HexDigitValue(text[i]);
+        const int low = HexDigitValue(text[i + 1]);
         if (high < 0 || low < 0)
             break;
         Value.push_back(static_cast<std::uint8_t>(high * 16 + low));

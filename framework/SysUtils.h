@@ -45,6 +45,9 @@ public:
 };
 
 // Blanks are the characters with codes 32 and below (space, tab, CR, LF, other controls).
+// Value of a hexadecimal digit (either case), or -1 for any other character.
+int HexDigitValue(char c);
+
 std::string Trim(std::string_view S);
 std::string TrimLeft(std::string_view S);
 std::string TrimRight(std::string_view S);
