@@ -206,12 +206,12 @@ public:
     //
     // EcuToUser: masks and sign-extends the raw value, converts, snaps to Precision.
     // UserToEcu: clamps to the limits, converts and rounds half away from zero (ttNone
-    // truncates). When Current is given and DataMask does not cover the full width, the
-    // object re-reads the ECU silently (Current must point into the storage that read
-    // refreshes) and merges the converted bits into the bits around the field; when that
-    // read fails the bits outside the mask are 0. A conversion without a value returns
-    // ConvErrorZeroDivisor or ConvErrorNoTable (as a double for EcuToUser), unsnapped and
-    // unmerged.
+    // truncates; results beyond 32 bits saturate, NaN gives 0). When Current is given and
+    // DataMask does not cover the full width, the object re-reads the ECU silently (Current
+    // must point into the storage that read refreshes) and merges the converted bits into
+    // the bits around the field; when that read fails the bits outside the mask are 0. A
+    // conversion without a value returns ConvErrorZeroDivisor or ConvErrorNoTable (as a
+    // double for EcuToUser), unsnapped and unmerged.
     double EcuToUser(int EcuValue);
     double EcuToUserIndex(int EcuValue, int Index);
     int UserToEcu(double UserValue, int* Current);
