@@ -338,6 +338,7 @@ void RegisterDataClasses() {
     RegisterLinkClasses();
     RegisterClass<TBaseTransformation>("TBaseTransformation");
     RegisterClass<TQorSerialData>("TQorSerialData");
+    RegisterClass<TQorNumber>("TQorNumber");
 }
 
 } // namespace qor

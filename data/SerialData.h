@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,12 @@ class TQorConnection;
 
 // How raw values convert to user values.
 enum TransformationType { ttNone, ttFormula, ttTabled, ttNonLinearTabled, ttCustom };
+
+// Results of a conversion that has no value, outside the range of 8- and 16-bit raw data:
+// the formula's divisor is 0, or a table kind has no usable table or no matching point.
+// The user-side conversions return them as doubles.
+constexpr int ConvErrorZeroDivisor = -10000002;
+constexpr int ConvErrorNoTable = -10000001;
 
 using TConversionToEcuEvent =
     std::function<void(TObject* Sender, double UserValue, int& ConvertedValue)>;
@@ -193,10 +200,58 @@ public:
     void RemoveClient(TComponent* Client);
     void NotifyClients(unsigned Message, WPARAM WParam, LPARAM LParam);
 
+    // Conversions between raw ECU values and user values, with the object's mask, sign,
+    // Transformation, coefficients, table, precision and limits. The Index forms differ
+    // only for ttCustom, which goes to the indexed conversion events.
+    //
+    // EcuToUser: masks and sign-extends the raw value, converts, snaps to Precision.
+    // UserToEcu: clamps to the limits, converts and rounds half away from zero (ttNone
+    // truncates; results beyond 32 bits saturate, NaN gives 0). When Current is given and
+    // DataMask does not cover the full width, the object re-reads the ECU silently (Current
+    // must point into the storage that read refreshes) and merges the converted bits into
+    // the bits around the field; when that read fails the bits outside the mask are 0. A
+    // conversion without a value returns ConvErrorZeroDivisor or ConvErrorNoTable (as a
+    // double for EcuToUser), unsnapped and unmerged.
+    double EcuToUser(int EcuValue);
+    double EcuToUserIndex(int EcuValue, int Index);
+    int UserToEcu(double UserValue, int* Current);
+    int UserToEcuIndex(double UserValue, int Index, int* Current);
+    // The effective formula coefficients: CoeffX, or the user value of ExtCoeffX passed
+    // through TransformationX when that is set and its Transform returns 0.
+    void GetCoefficients(double& A, double& B, double& C, double& D);
+
+    // Streams "Coeffs" (CoeffA .. CoeffD) and "ConversionTable" (n, n ECU values, n user
+    // values; 0 without a table). The table is kept exactly as streamed.
+    void DefineProperties(TFiler& Filer) override;
+
     // Converts the default value(s) to raw without writing, once the form is read.
     void Loaded() override;
 
 protected:
+    // How a user-to-raw conversion for a write went.
+    enum class TToEcuOutcome {
+        Converted,     // Raw is the value to write
+        NoValue,       // Raw is ConvErrorZeroDivisor or ConvErrorNoTable: write nothing
+        ReadBackFailed // the mask merge could not read the bits around the field
+    };
+    struct TToEcuResult {
+        int Raw;
+        TToEcuOutcome Outcome;
+    };
+    // EcuToUser (Index empty) or EcuToUserIndex.
+    double ConvertToUser(int EcuValue, std::optional<int> Index);
+    // UserToEcu (Index empty) or UserToEcuIndex, telling the writers what happened.
+    TToEcuResult ConvertToEcu(double UserValue, std::optional<int> Index, int* Current);
+    // A write refused because its conversion has no value: fires OnError with the error
+    // result as ErrorCode and Writing true, then sends WM_DATA_CHANGED so that views show
+    // the value still held.
+    void DoConversionError(int ErrorResult);
+    // True when DataMask covers every bit of DataLength bytes.
+    bool FullMask() const;
+    // Re-reads with the clients' messages held back (used by the mask merge); restores
+    // NotifyEnabled afterwards whatever the outcome.
+    bool SilentReload();
+
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
     // True when this object takes a coefficient from Source, directly or through others.
@@ -254,15 +309,10 @@ private:
     std::vector<TComponent*> FClients;
 };
 
-// The single value. Its operations come with the number component itself; it is declared
-// here because external coefficients must be numbers.
-class TQorNumber : public TQorSerialData {
-public:
-    using inherited = TQorSerialData;
-    using TQorSerialData::TQorSerialData;
-};
-
 // Registers the data layer's streamable classes.
 void RegisterDataClasses();
 
 } // namespace qor
+
+// The data classes built on the base.
+#include "data/Number.h"

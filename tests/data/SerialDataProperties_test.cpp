@@ -157,7 +157,9 @@ TEST(SerialDataProperties, PublishedPropertiesStreamWithTheirDefaults) {
     form.SetName("Form");
     auto* v = new TTestVector(&form);
     v->SetName("Fuel");
-    EXPECT_EQ(WriteComponentText(*v), "object Fuel: TTestVector\n  DataMask = 255\nend\n");
+    EXPECT_EQ(WriteComponentText(*v),
+              "object Fuel: TTestVector\n  DataMask = 255\n"
+              "  Coeffs = (1.0 0.0 0.0 1.0)\n  ConversionTable = (0)\nend\n");
     v->SetDataLength(2);
     v->SetSerialCode(4);
     v->SetTransformation(ttFormula);
@@ -167,16 +169,19 @@ TEST(SerialDataProperties, PublishedPropertiesStreamWithTheirDefaults) {
     v->SetCoeffA(3.0); // streamed apart, not as a published property
     auto* source = new TTestVector(&form);
     source->SetName("Trim");
-    EXPECT_EQ(WriteComponentText(*v), "object Fuel: TTestVector\n  DataLength = 2\n"
-                                      "  DataMask = 65535\n  SerialCode = 4\n"
-                                      "  Transformation = ttFormula\n  ValueMin = 20.0\n"
-                                      "  ValueMax = 80.0\n  StoreUserValue = False\nend\n");
+    EXPECT_EQ(WriteComponentText(*v),
+              "object Fuel: TTestVector\n  DataLength = 2\n"
+              "  DataMask = 65535\n  SerialCode = 4\n"
+              "  Transformation = ttFormula\n  ValueMin = 20.0\n"
+              "  ValueMax = 80.0\n  StoreUserValue = False\n"
+              "  Coeffs = (3.0 0.0 0.0 1.0)\n  ConversionTable = (0)\nend\n");
     TTestVector back(nullptr);
     ReadComponentTextInto(back, WriteComponentText(*v));
     EXPECT_EQ(back.DataDescriptor(), 0x204u);
     EXPECT_DOUBLE_EQ(back.ValueMin(), 20);
     EXPECT_DOUBLE_EQ(back.ValueMax(), 80);
     EXPECT_FALSE(back.StoreUserValue());
+    EXPECT_DOUBLE_EQ(back.CoeffA(), 3.0);
     EXPECT_EQ(back.Defaults, std::vector<bool>{false});
 }
 

@@ -1,0 +1,255 @@
+#include "data/Number.h"
+
+#include "framework/CriticalSection.h"
+#include "framework/Properties.h"
+#include "link/QorConnection.h"
+
+#include <algorithm>
+
+namespace qor {
+
+TQorNumber::TQorNumber(TComponent* AOwner) : TQorSerialData(AOwner) {
+    FColCount = 1;
+    FRowCount = 1;
+    FRowIndex = -1;
+    FColIndex = -1;
+    AllocateValues();
+}
+
+void TQorNumber::Publish(TPublisher<TQorNumber>& P) {
+    using N = TQorNumber;
+    P.Enum("Type", &N::Type, &N::SetType, {"ntSingle", "ntVectorElement", "ntMatrixElement"})
+        .Integer("RowIndex", &N::RowIndex, &N::SetRowIndex)
+        .Integer("ColIndex", &N::ColIndex, &N::SetColIndex)
+        .Bool("ByAddress", &N::ByAddress, &N::SetByAddress)
+        .Integer("Address", &N::Address, &N::SetAddress)
+        .Float("DefaultValue", &N::DefaultValue, &N::SetDefaultValue)
+        .Component<TQorConnection>("Connection", &N::Connection, &N::SetConnection);
+}
+
+TNumberType TQorNumber::Type() const {
+    if (FRowIndex < 0)
+        return ntSingle;
+    return FColIndex < 0 ? ntVectorElement : ntMatrixElement;
+}
+
+void TQorNumber::SetType(TNumberType Value) {
+    switch (Value) {
+    case ntSingle:
+        FRowIndex = FColIndex = -1;
+        break;
+    case ntVectorElement:
+        FColIndex = -1;
+        FRowIndex = std::max(FRowIndex, 0);
+        break;
+    case ntMatrixElement:
+        FRowIndex = std::max(FRowIndex, 0);
+        FColIndex = std::max(FColIndex, 0);
+        break;
+    }
+}
+
+void TQorNumber::SetRowIndex(int Value) {
+    if (Value < 0)
+        FRowIndex = FColIndex = -1;
+    else
+        FRowIndex = Value;
+}
+
+void TQorNumber::SetColIndex(int Value) {
+    if (Value < 0)
+        FColIndex = -1;
+    else if (FRowIndex >= 0)
+        FColIndex = Value;
+}
+
+void TQorNumber::AllocateValues() {
+    FRawValue = 0;
+    FDefaultValue = 0.0;
+}
+
+void TQorNumber::FreeValues() {}
+
+void TQorNumber::SaveValues() {
+    FSavedRawValue = FRawValue;
+}
+
+void TQorNumber::DropSavedValues() {}
+
+void TQorNumber::RestoreValues() {
+    FRawValue = FSavedRawValue;
+}
+
+bool TQorNumber::Transfer(TAccess Access, int Raw) {
+    TSerInterface* link = Connection()->SerInterface();
+    const std::uint32_t dd = DataDescriptor();
+    const bool read = Access == TAccess::Read;
+    if (FByAddress) {
+        const auto address = static_cast<std::uint32_t>(FAddress);
+        return read ? link->ReadAtAddress(dd, address, &FRawValue)
+                    : link->WriteAtAddress(dd, address, Raw);
+    }
+    if (FRowIndex < 0)
+        return read ? link->ReadData(dd, &FRawValue) : link->WriteValue(dd, Raw);
+    if (FColIndex < 0)
+        return read ? link->ReadIndexed(dd, &FRawValue, FRowIndex)
+                    : link->WriteIndexed(dd, FRowIndex, Raw);
+    return read ? link->ReadElement(dd, &FRawValue, FRowIndex, FColIndex)
+                : link->WriteElement(dd, FRowIndex, FColIndex, Raw);
+}
+
+bool TQorNumber::ReadFromEcu() {
+    if (FDataValid)
+        return true;
+    FDataValid = false;
+    TQorConnection* con = Connection();
+    // Without a library there is nothing to read; the next call tries again.
+    if (!con || !con->LoadDll())
+        return true;
+    int status = 0;
+    DoBeforeGetData();
+    if (con->SerInterface()->IsConnected()) {
+        TCriticalSectionGuard lock(con->LinkLock());
+        FDataValid = Transfer(TAccess::Read, 0);
+        status = con->SerInterface()->GetLastStatus();
+    } else {
+        FDataValid = true; // the held value stands in while the link is down
+    }
+    if (FDataValid)
+        DoGetData();
+    else
+        DoError(false);
+    if (status != 0) {
+        DoStatus(status);
+        if (status & stDataUsable)
+            FDataValid = true;
+    }
+    return FDataValid;
+}
+
+bool TQorNumber::WriteEcuValue(int Raw) {
+    FDataValid = false;
+    TQorConnection* con = Connection();
+    if (!con || !con->LoadDll()) {
+        FRawValue = Raw;
+        DoError(true);
+        return true;
+    }
+    {
+        TCriticalSectionGuard lock(con->LinkLock());
+        FDataValid = Transfer(TAccess::Write, Raw);
+    }
+    if (FDataValid) {
+        FRawValue = Raw;
+        DoSetData();
+    } else {
+        DoError(true);
+    }
+    return FDataValid;
+}
+
+bool TQorNumber::TryReadUserValue(double& Value) {
+    SaveValues();
+    const bool ok = ReadFromEcu();
+    if (!ok)
+        RestoreValues();
+    Value = EcuToUser(FRawValue);
+    return ok;
+}
+
+double TQorNumber::GetUserValue() {
+    double value = 0.0;
+    TryReadUserValue(value);
+    return value;
+}
+
+bool TQorNumber::SetUserValue(double Value) {
+    if (ReadOnly()) {
+        NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
+        return false;
+    }
+    const double prev = GetUserValue();
+    if (!DoBeforeSetData(&Value, prev, -1, -1))
+        return false;
+    const TToEcuResult converted = ConvertToEcu(Value, std::nullopt, &FRawValue);
+    switch (converted.Outcome) {
+    case TToEcuOutcome::NoValue:
+        DoConversionError(converted.Raw);
+        return false;
+    case TToEcuOutcome::ReadBackFailed:
+        // Writing now would clear the ECU's bits around the field.
+        return false;
+    case TToEcuOutcome::Converted:
+        break;
+    }
+    return WriteEcuValue(converted.Raw);
+}
+
+bool TQorNumber::WriteRaw(int Raw) {
+    double scratch = 0.0;
+    if (!DoBeforeSetData(&scratch, 0.0, -1, -1))
+        return false;
+    if (!FullMask()) {
+        if (!SilentReload())
+            return false;
+        Raw = (FRawValue & ~DataMask()) | (Raw & DataMask());
+    }
+    return WriteEcuValue(Raw);
+}
+
+bool TQorNumber::SetEcuValue(int Raw) {
+    return !ReadOnly() && WriteRaw(Raw);
+}
+
+bool TQorNumber::WriteToEcu() {
+    return WriteRaw(FRawValue);
+}
+
+bool TQorNumber::ApplyDefaults(bool WriteToEcu) {
+    const TToEcuResult converted = ConvertToEcu(FDefaultValue, std::nullopt, &FRawValue);
+    if (converted.Outcome == TToEcuOutcome::NoValue) {
+        if (WriteToEcu)
+            DoConversionError(converted.Raw);
+        return false;
+    }
+    if (WriteToEcu && converted.Outcome == TToEcuOutcome::ReadBackFailed)
+        return false;
+    FRawValue = converted.Raw;
+    bool ok = true;
+    if (WriteToEcu)
+        ok = WriteEcuValue(converted.Raw);
+    if (ok)
+        NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
+    return ok;
+}
+
+void TQorNumber::DecodePacket(const std::uint8_t* Data) {
+    DoBeforeGetData();
+    if (DataLength() == 2) {
+        const auto word = static_cast<std::uint16_t>(Data[0] | (Data[1] << 8));
+        FRawValue = Signed() ? static_cast<std::int16_t>(word) : word;
+    } else {
+        FRawValue = Signed() ? static_cast<std::int8_t>(Data[0]) : Data[0];
+    }
+    DoGetData();
+}
+
+// INI values and command entries of a number come with the INI persistence; until then
+// they report that nothing was done.
+bool TQorNumber::SaveToIni(TCustomIniFile&) {
+    return false;
+}
+bool TQorNumber::LoadFromIni(TCustomIniFile&) {
+    return false;
+}
+bool TQorNumber::LoadCommandEntry(TCustomIniFile&) {
+    return false;
+}
+bool TQorNumber::SaveCommandEntry(TCustomIniFile&) {
+    return false;
+}
+bool TQorNumber::ReadCommandField(TCustomIniFile&, int, int*) {
+    return false;
+}
+
+} // namespace qor
