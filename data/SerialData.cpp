@@ -1,5 +1,6 @@
 #include "data/SerialData.h"
 
+#include "data/PacketData.h"
 #include "data/Transformations.h"
 #include "framework/Control.h"
 #include "framework/CriticalSection.h"
@@ -84,6 +85,7 @@ void TQorSerialData::SetDataLength(int Value) {
     if (Value == FDataLength || (Value != 1 && Value != 2))
         return;
     AllocateValues();
+    const std::uint32_t old = FDataDescriptor;
     FDataLength = Value;
     FDataMask = Value == 2 ? 0xFFFF : 0xFF;
     if (Value == 2)
@@ -91,6 +93,8 @@ void TQorSerialData::SetDataLength(int Value) {
     else
         FDataDescriptor &= ~DescriptorTwoBytes;
     FDataValid = false;
+    if (FDataDescriptor != old)
+        DescriptorChanged(old);
 }
 
 void TQorSerialData::SetDataMask(int Value) {
@@ -106,17 +110,25 @@ void TQorSerialData::SetDataMask(int Value) {
 void TQorSerialData::SetSerialCode(int Value) {
     if (Value < 0)
         return;
+    const std::uint32_t old = FDataDescriptor;
     FSerialCode = Value & 0xFF;
     FDataDescriptor = (FDataDescriptor & ~0xFFu) | static_cast<std::uint32_t>(FSerialCode);
+    if (FDataDescriptor != old)
+        DescriptorChanged(old);
 }
 
 void TQorSerialData::SetSigned(bool Value) {
+    const std::uint32_t old = FDataDescriptor;
     FSigned = Value;
     if (Value)
         FDataDescriptor |= DescriptorSigned;
     else
         FDataDescriptor &= ~DescriptorSigned;
+    if (FDataDescriptor != old)
+        DescriptorChanged(old);
 }
+
+void TQorSerialData::DescriptorChanged(std::uint32_t /*OldDescriptor*/) {}
 
 void TQorSerialData::SetTransformation(TransformationType Value) {
     if (Value < ttNone || Value > ttCustom)
@@ -339,6 +351,7 @@ void RegisterDataClasses() {
     RegisterClass<TBaseTransformation>("TBaseTransformation");
     RegisterClass<TQorSerialData>("TQorSerialData");
     RegisterClass<TQorNumber>("TQorNumber");
+    RegisterClass<TQorPacketData>("TQorPacketData");
 }
 
 } // namespace qor

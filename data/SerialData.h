@@ -7,6 +7,7 @@
 #include "data/DataMessages.h"
 #include "framework/Component.h"
 #include "framework/NotifyEvent.h"
+#include "link/RefreshTarget.h"
 
 #include <cstdint>
 #include <functional>
@@ -42,7 +43,7 @@ using TBeforeSetDataInEcuEvent = std::function<void(
     TObject* Sender, double* newValue, double prevValue, int RowIndex, int ColIndex, bool& Abort)>;
 using TErrorEvent = std::function<void(TObject* Sender, int ErrorCode, bool Writing)>;
 
-class TQorSerialData : public TComponent {
+class TQorSerialData : public TComponent, public TRefreshTarget {
 public:
     using inherited = TComponent;
 
@@ -82,7 +83,7 @@ public:
     // SaveToIniSection and LoadFromIniSection (INI persistence) take their slots here.
     virtual bool SaveToIni(TCustomIniFile& Ini) = 0;
     virtual bool LoadFromIni(TCustomIniFile& Ini) = 0;
-    virtual void DecodePacket(const std::uint8_t* Data) = 0;
+    void DecodePacket(const std::uint8_t* Data) override = 0;
     virtual bool ApplyDefaults(bool WriteToEcu) = 0;
     virtual bool LoadCommandEntry(TCustomIniFile& Ini) = 0;
     virtual bool SaveCommandEntry(TCustomIniFile& Ini) = 0;
@@ -254,6 +255,10 @@ protected:
 
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
+    // Called after a setter changed the DataDescriptor (SerialCode, DataLength or Signed),
+    // with the word it had before; a descendant registered under it follows the change.
+    virtual void DescriptorChanged(std::uint32_t OldDescriptor);
+
     // True when this object takes a coefficient from Source, directly or through others.
     bool DependsOn(const TQorSerialData* Source) const;
 
@@ -316,3 +321,4 @@ void RegisterDataClasses();
 
 // The data classes built on the base.
 #include "data/Number.h"
+#include "data/PacketData.h"

@@ -2,6 +2,7 @@
 
 #include "framework/MessageBox.h"
 #include "framework/Properties.h"
+#include "link/DataRefresher.h"
 
 namespace qor {
 
@@ -100,6 +101,7 @@ void TQorConnection::UnloadDll() {
 
 void RegisterLinkClasses() {
     RegisterClass<TQorConnection>("TQorConnection");
+    RegisterClass<TDataRefresher>("TDataRefresher");
 }
 
 } // namespace qor

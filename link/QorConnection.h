@@ -67,7 +67,7 @@ private:
     TCriticalSection FLinkLock;
 };
 
-// Registers the link layer's streamable classes (TQorConnection).
+// Registers the link layer's streamable classes (TQorConnection, TDataRefresher).
 void RegisterLinkClasses();
 
 } // namespace qor
