@@ -112,7 +112,9 @@ TEST(PacketDecode, NewComponentAndItsStreamDefaults) {
     EXPECT_EQ(packet.RawValue(), 0);
     EXPECT_EQ(packet.RowIndex(), -1);
     EXPECT_EQ(packet.ColIndex(), -1);
-    EXPECT_EQ(WriteComponentText(packet), "object Speed: TQorPacketData\n  DataMask = 255\nend\n");
+    EXPECT_EQ(WriteComponentText(packet), "object Speed: TQorPacketData\n  DataMask = 255\n"
+                                          "  Coeffs = (1.0 0.0 0.0 1.0)\n"
+                                          "  ConversionTable = (0)\nend\n");
     for (int ignored : {10, 19, -1}) {
         packet.SetTimeInterval(ignored);
         EXPECT_EQ(packet.TimeInterval(), 1000);
