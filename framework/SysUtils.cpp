@@ -31,7 +31,13 @@ std::string_view TrimRightView(std::string_view S) {
 }
 
 std::string Quoted(std::string_view S) {
-    return "'" + std::string(S) + "'";
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) on "'" + std::string at -O3.
+    std::string out;
+    out.reserve(S.size() + 2);
+    out += '\'';
+    out.append(S);
+    out += '\'';
+    return out;
 }
 
 std::string UpperHex(std::uint64_t Value, int Digits) {
