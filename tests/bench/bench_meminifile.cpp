@@ -1,8 +1,8 @@
 // The in-memory INI store on maps saved one key per cell ("Map<r>_<c>=<value>", one
 // section of side x side lines): parsing a block, rendering it back (UpdateFile), writing
-// and reading every cell, deleting a key. The time per cell shows whether the cost grows linearly
-// from 64 x 64 to 255 x 255. As a reference, Python's configparser parses the same text in the same
-// run; that row is skipped when python3 is not installed.
+// and reading every cell, deleting a key. The time per cell shows whether the cost grows
+// linearly from 64 x 64 to 255 x 255. As a reference, Python's configparser parses the
+// same text in the same run; that row is skipped when python3 is not installed.
 
 #include "inistore/Qormeminifile.h"
 
