@@ -1,7 +1,7 @@
+#include "RawBlock.h"
 #include "inistore/MemIniBlock.h"
 
 #include <cstdint>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 #include <utility>
@@ -10,16 +10,7 @@
 namespace qor {
 namespace {
 
-// A block of exactly Length field + Bytes, allocated as stores allocate, so that the
-// AddressSanitizer build reports any read past its end.
-TMemIniBlock RawBlock(std::int32_t Length, const std::string& Bytes) {
-    std::uint8_t* block = AllocMemIniBlock(MemIniLengthSize + Bytes.size());
-    const auto bits = static_cast<std::uint32_t>(Length);
-    for (std::size_t i = 0; i < MemIniLengthSize; ++i)
-        block[i] = static_cast<std::uint8_t>(bits >> (8 * i));
-    std::memcpy(block + MemIniLengthSize, Bytes.data(), Bytes.size());
-    return TMemIniBlock(block);
-}
+using test::RawBlock;
 
 std::size_t SizeOf(const std::string& Bytes) {
     return MemIniLengthSize + Bytes.size();

@@ -1,3 +1,4 @@
+#include "RawBlock.h"
 #include "framework/FileErrors.h"
 #include "inistore/Qormeminifile.h"
 
@@ -16,6 +17,7 @@
 namespace qor {
 namespace {
 
+using test::RawBlock;
 using Lines = std::vector<std::string>;
 
 Lines LinesOf(const TStrings& List) {
@@ -242,37 +244,35 @@ TEST(MemIniDataTest, UpdateFileWritesExactBlocks) {
 // Blocks whose length field is negative, given as exactly allocated fixtures: the
 // AddressSanitizer build reports any read past the end of the block.
 TEST(MemIniDataTest, NegativeLengthReadsToTheZeroByteOrTheEndOfTheBlock) {
-    auto rawBlock = [](std::int32_t length, const std::string& bytes) {
-        std::uint8_t* block = AllocMemIniBlock(4 + bytes.size());
-        std::memcpy(block, &length, 4); // the test machines are little-endian
-        std::memcpy(block + 4, bytes.data(), bytes.size());
-        return TMemIniBlock(block);
-    };
     const std::string zeroInside("[S]\r\nk=v\0[T]\r\nx=1", 17);
-    TMemIniBlock withZero = rawBlock(-1, zeroInside);
+    TMemIniBlock withZero = RawBlock(-1, zeroInside);
     TMemIniData unsized(withZero.Ref());
     EXPECT_EQ(Rendered(unsized, withZero), "[S]\r\nk=v\r\n\r\n");
 
-    TMemIniBlock withZeroSized = rawBlock(-7, zeroInside);
+    TMemIniBlock withZeroSized = RawBlock(-7, zeroInside);
     TMemIniData sized(withZeroSized.Ref(), 4 + zeroInside.size());
     EXPECT_EQ(Rendered(sized, withZeroSized), "[S]\r\nk=v\r\n\r\n");
 
     const std::string noZero = "[S]\r\nk=v\r\n[T]\r\nx=1";
-    TMemIniBlock cut = rawBlock(-1, noZero);
+    TMemIniBlock cut = RawBlock(-1, noZero);
     TMemIniData cutIni(cut.Ref(), 4 + noZero.size());
     EXPECT_EQ(cutIni.ReadString("T", "x", ""), "1");
 
-    TMemIniBlock tooLong = rawBlock(1 << 30, noZero);
+    TMemIniBlock tooLong = RawBlock(1 << 30, noZero);
     TMemIniData tooLongIni(tooLong.Ref(), 4 + noZero.size());
     EXPECT_EQ(tooLongIni.ReadString("T", "x", ""), "1");
 
-    // After UpdateFile the store knows the size of the block it wrote; reloading a block
-    // that the caller put in place takes that block's size.
+    // After UpdateFile the store knows the size of the block it wrote: reloading it stays
+    // inside even when the caller has since spoilt its length field and zero byte.
     tooLongIni.UpdateFile();
+    const std::size_t written = 4 + static_cast<std::size_t>(MemIniBlockLength(tooLong.Get())) + 1;
+    std::memset(tooLong.Get(), 0xFF, 4);
+    tooLong.Get()[written - 1] = ';';
     tooLongIni.WriteString("T", "x", "changed");
     tooLongIni.LoadValues();
     EXPECT_EQ(tooLongIni.ReadString("T", "x", ""), "1");
-    tooLong = rawBlock(-1, "[U]\r\nu=2");
+    // A block that the caller puts in place is read with the size it gives.
+    tooLong = RawBlock(-1, "[U]\r\nu=2");
     tooLongIni.LoadValues(4 + 8);
     TStringList sections;
     tooLongIni.ReadSections(sections);
