@@ -1,5 +1,8 @@
 #include "inistore/Qormeminifile.h"
 
+#include "inistore/CrLfText.h"
+
+#include <algorithm>
 #include <string_view>
 
 namespace qor {
@@ -99,7 +102,10 @@ void TMemIniData::Clear() {
 
 THashedStringList& TMemIniData::AddSection(const std::string& Name) {
     auto lines = std::make_unique<THashedStringList>();
-    FSectionLines.reserve(FSectionLines.size() + 1); // so that the two lists stay in step
+    // Room first, so that the two lists stay in step; growing geometrically, as a
+    // vector's reserve takes exactly what it is asked for.
+    if (FSectionLines.size() == FSectionLines.capacity())
+        FSectionLines.reserve(std::max<std::size_t>(8, 2 * FSectionLines.capacity()));
     FSections.Add(Name);
     FSectionLines.push_back(std::move(lines));
     return *FSectionLines.back();
@@ -192,9 +198,9 @@ void TMemIniData::GetStrings(TStrings& Strings) const {
 }
 
 void TMemIniData::UpdateFile() {
-    TStringList lines;
+    TCrLfText lines;
     GetStrings(lines);
-    const std::string text = lines.Text();
+    const std::string& text = lines.Joined();
     // The new block is complete before the caller's old one goes, so a failure leaves the
     // caller's block in place.
     std::uint8_t* block = NewMemIniBlock(text);
