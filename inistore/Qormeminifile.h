@@ -71,7 +71,9 @@ public:
     void ReadSectionValues(const std::string& Section, TStrings& Strings) override;
     // Removes the first section of that name with its lines; nothing when missing.
     void EraseSection(const std::string& Section) override;
-    // Removes the first line named Ident of the first section named Section, if any.
+    // Removes the first line named Ident of the first section named Section, if any. The
+    // lines after it move up, and the next look-up of one of them indexes them again once:
+    // a cost linear in the lines after the deleted one.
     void DeleteKey(const std::string& Section, const std::string& Ident) override;
     // Renders the text (GetStrings, each line followed by CR LF), puts it into a new block
     // of N + 5 bytes, releases the caller's current block (if any) and stores the new one
