@@ -158,7 +158,10 @@ THashedStringList* TIniFile::FindSection(const std::string& Name) const {
 
 THashedStringList& TIniFile::AddSection(const std::string& Name) {
     auto lines = std::make_unique<THashedStringList>();
-    FSectionLines.reserve(FSectionLines.size() + 1); // so that the two lists stay in step
+    // Room first, so that a failing push_back cannot leave the two lists out of step; the
+    // room grows geometrically so that many sections stay linear.
+    if (FSectionLines.size() == FSectionLines.capacity())
+        FSectionLines.reserve(FSectionLines.size() < 8 ? 8 : FSectionLines.size() * 2);
     FSections.Add(Name);
     FSectionLines.push_back(std::move(lines));
     return *FSectionLines.back();
