@@ -1,4 +1,5 @@
-// The gui tests share one application object: Qt allows one per process.
+// The gui tests share one application object (Qt allows one per process) and run on Qt's
+// offscreen platform: real widgets and key events without a display.
 
 #include "gui/RegisterGuiClasses.h"
 
@@ -6,6 +7,9 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
+    // The tests are headless wherever they run, also when CTest lists them.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     qor::RegisterGuiClasses();
     testing::InitGoogleTest(&argc, argv);
