@@ -1,0 +1,131 @@
+#include "framework/LineIndex.h"
+
+#include "framework/TextCompare.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace qor {
+
+// Invariants: when FStale is clear, FValid equals the line count and the table holds
+// exactly one position per indexed line. When it is set, the table is exact for lines
+// below FValid and may hold any positions at or above FValid.
+
+TLineIndex::TLineIndex(const std::vector<std::string>& Lines, TKeyKind Kind)
+    : FLines(Lines), FKind(Kind) {}
+
+bool TLineIndex::KeyOf(std::string_view Line, std::string_view& Key) const {
+    if (FKind == ikLine) {
+        Key = Line;
+        return true;
+    }
+    const std::size_t equals = Line.find('=');
+    if (equals == std::string_view::npos)
+        return false;
+    Key = Line.substr(0, equals);
+    return true;
+}
+
+std::uint64_t TLineIndex::Hash(std::string_view Key) const {
+    return FCaseSensitive ? std::hash<std::string_view>()(Key) : TextHash(Key);
+}
+
+bool TLineIndex::Same(std::string_view A, std::string_view B) const {
+    return FCaseSensitive ? A == B : SameText(A, B);
+}
+
+int TLineIndex::Find(std::string_view Key) {
+    const std::uint64_t hash = Hash(Key);
+    const auto matches = [&](int position) {
+        std::string_view key;
+        return KeyOf(FLines[static_cast<std::size_t>(position)], key) && Same(key, Key);
+    };
+    const int found = FTable.Find(hash, FValid, matches);
+    if (found >= 0 || !FStale)
+        return found;
+    Complete();
+    return FTable.Find(hash, FValid, matches);
+}
+
+void TLineIndex::Inserted(int Index) {
+    const int count = static_cast<int>(FLines.size());
+    if (Index == count - 1) {
+        // An append moves nothing; an unbuilt or stale index picks it up later.
+        if (!FStale) {
+            AddLine(Index);
+            FValid = count;
+        }
+        return;
+    }
+    FStale = true;
+    FValid = std::min(FValid, Index);
+}
+
+void TLineIndex::Deleted(int Index, std::string_view OldLine) {
+    if (Index < FValid)
+        RemoveLine(Index, OldLine);
+    const int count = static_cast<int>(FLines.size());
+    if (!FStale && Index == count) {
+        FValid = count; // the last line went; nothing moved
+        return;
+    }
+    FStale = true;
+    FValid = std::min(FValid, Index);
+}
+
+void TLineIndex::Replaced(int Index, std::string_view OldLine) {
+    if (Index >= FValid)
+        return; // not indexed yet
+    std::string_view oldKey, newKey;
+    const bool hadKey = KeyOf(OldLine, oldKey);
+    const bool hasKey = KeyOf(FLines[static_cast<std::size_t>(Index)], newKey);
+    // A new value under the same name, the usual INI write, leaves the name index alone.
+    if (hadKey && hasKey && Same(oldKey, newKey))
+        return;
+    if (hadKey)
+        FTable.Remove(Hash(oldKey), Index);
+    if (hasKey)
+        FTable.Add(Hash(newKey), Index);
+}
+
+void TLineIndex::Reset() noexcept {
+    FTable.Clear();
+    FValid = 0;
+    FStale = true;
+}
+
+void TLineIndex::SetCaseSensitive(bool Value) noexcept {
+    if (Value == FCaseSensitive)
+        return;
+    FCaseSensitive = Value;
+    Reset(); // every hash changes
+}
+
+void TLineIndex::AddLine(int Index) {
+    std::string_view key;
+    if (KeyOf(FLines[static_cast<std::size_t>(Index)], key))
+        FTable.Add(Hash(key), Index);
+}
+
+void TLineIndex::RemoveLine(int Index, std::string_view Line) {
+    std::string_view key;
+    if (KeyOf(Line, key))
+        FTable.Remove(Hash(key), Index);
+}
+
+void TLineIndex::Complete() {
+    try {
+        const int count = static_cast<int>(FLines.size());
+        FTable.DropFrom(FValid);
+        FTable.Reserve(FLines.size());
+        for (int i = FValid; i < count; ++i)
+            AddLine(i);
+        FValid = count;
+        FStale = false;
+    } catch (...) {
+        Reset();
+        throw;
+    }
+}
+
+} // namespace qor
