@@ -3,13 +3,13 @@
 // the handler: a key set to 0 is swallowed, a replaced character is what gets typed.
 
 #include "framework/Component.h"
+#include "framework/NotifyEvent.h"
 #include "gui/Keys.h"
 
 #include <functional>
 
 namespace qor {
 
-using TNotifyEvent = std::function<void(TObject* Sender)>;
 using TKeyEvent = std::function<void(TObject* Sender, Word& Key, TShiftState Shift)>;
 using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
 
