@@ -10,9 +10,17 @@ class TWinControl;
 
 class TClientWidgetFilter : public QObject {
 public:
-    // Routes Watched's events to Control. Owned by Watched. With RouteFocus false only key
-    // events go through (a combo box's list takes the focus while the control keeps it).
-    TClientWidgetFilter(TWinControl& Control, QObject* Watched, bool RouteFocus);
+    enum TRouting {
+        rtAll,  // keys, focus and clicks
+        rtList, // keys only, of a drop-down list (its control keeps the focus)
+    };
+
+    // Routes Watched's events to Control. Owned by Watched.
+    TClientWidgetFilter(TWinControl& Control, QObject* Watched, TRouting Routing);
+
+    // Lets this filter see the events before filters installed after it (Qt asks the
+    // last installed filter first).
+    void MoveToFront();
 
     // The control is going away: pass everything on untouched from now on.
     void Detach() { FControl = nullptr; }
@@ -22,7 +30,9 @@ protected:
 
 private:
     TWinControl* FControl;
-    bool FRouteFocus;
+    bool ListKey(QObject* Watched, QEvent* Event);
+
+    TRouting FRouting;
     bool FDelivering = false;
 };
 

@@ -1,10 +1,12 @@
 #include "gui/ComboBox.h"
 
+#include "gui/ClientWidgetFilter.h"
 #include "gui/ControlWidget.h"
 #include "gui/EventExceptions.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QItemSelectionModel>
 
 namespace qor {
 
@@ -20,6 +22,9 @@ public:
         if (FCombo)
             GuardEvent([this] { FCombo->DropDown(); });
         QComboBox::showPopup();
+        // The list's own key handling is (re)installed as it opens; the control goes first.
+        if (FCombo)
+            FCombo->FListFilter->MoveToFront();
     }
 
 private:
@@ -33,7 +38,7 @@ TComboBox::TComboBox(TComponent* AOwner)
     SetBounds(0, 0, 145, 21);
     QObject::connect(combo, &QComboBox::activated, combo, [this](int i) { UserSelected(i); });
     QObject::connect(combo, &QComboBox::highlighted, combo, [this](int i) { Highlighted(i); });
-    RouteEventsOf(combo->view(), false);
+    FListFilter = RouteEventsOf(combo->view(), true);
 }
 
 TComboBox::~TComboBox() {
@@ -96,6 +101,11 @@ void TComboBox::SetDroppedDown(bool Value) {
         if (Showing())
             Combo()->showPopup();
     } else {
+        // With a selection in the list Qt flashes it and closes the list later; without
+        // one it closes at once, so DroppedDown reads false on return. The selection
+        // itself is kept in ItemIndex.
+        if (QItemSelectionModel* selection = Combo()->view()->selectionModel())
+            selection->clearSelection();
         Combo()->hidePopup();
     }
 }

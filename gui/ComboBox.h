@@ -54,6 +54,7 @@ private:
     void Highlighted(int Index);
 
     TItemStrings FItems;
+    TClientWidgetFilter* FListFilter = nullptr; // owned by the list
     int FLastIndex = -1;
     int FLoadedIndex = -1;
     bool FSelecting = false;

@@ -239,11 +239,14 @@ void TWinControl::HostClientWidget(QWidget* Child) {
     layout->addWidget(Child);
     FWidget->setFocusProxy(Child);
     ApplyFocusPolicy();
-    RouteEventsOf(Child, true);
+    RouteEventsOf(Child, false);
 }
 
-void TWinControl::RouteEventsOf(QObject* Watched, bool RouteFocus) {
-    FFilters.emplace_back(new TClientWidgetFilter(*this, Watched, RouteFocus));
+TClientWidgetFilter* TWinControl::RouteEventsOf(QObject* Watched, bool AsList) {
+    auto* filter = new TClientWidgetFilter(
+        *this, Watched, AsList ? TClientWidgetFilter::rtList : TClientWidgetFilter::rtAll);
+    FFilters.emplace_back(filter);
+    return filter;
 }
 
 void TWinControl::Publish(TPublisher<TWinControl>& P) {

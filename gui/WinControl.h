@@ -142,9 +142,11 @@ protected:
     // focus, and its key, focus and click events go through this control's hooks.
     void HostClientWidget(QWidget* Child);
     QWidget* ClientWidget() const { return FClientWidget; }
-    // Routes the key events of another widget (and, with RouteFocus, its focus and click
-    // events) through this control's hooks, as if they had come to the control.
-    void RouteEventsOf(QObject* Watched, bool RouteFocus);
+    // Routes the key, focus and click events of another widget through this control's
+    // hooks, as if they had come to the control. AsList: the widget is the control's
+    // drop-down list, which takes the focus while the control keeps it; only its keys go
+    // through.
+    TClientWidgetFilter* RouteEventsOf(QObject* Watched, bool AsList);
 
 private:
     friend class TControlEvents;
