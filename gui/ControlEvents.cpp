@@ -51,31 +51,28 @@ bool TControlEvents::IsFocusKey(const QKeyEvent& Event) {
 
 TControlEvents::TKeyResult TControlEvents::Key(TWinControl& Control, const QKeyEvent& Event,
                                                std::unique_ptr<QKeyEvent>& Replacement) {
+    // A handler that raises ends the key there: it reaches neither KeyPress nor the widget.
     TKeyResult result = TKeyResult::Pass;
-    GuardEvent([&] {
+    try {
         const Word original = VirtualKeyFromQt(Event.key(), Event.modifiers());
         Word key = original;
         if (key != 0) {
             Control.KeyDown(key, ShiftStateFromQt(Event.modifiers()));
-            if (key == 0) {
-                result = TKeyResult::Swallowed;
-                return;
-            }
+            if (key == 0)
+                return TKeyResult::Swallowed;
         }
         if (IsFocusKey(Event))
-            return; // Tab types nothing here: it moves the focus unless swallowed above
+            return TKeyResult::Pass; // Tab types nothing here: it moves the focus unless swallowed
+                                     // above
         const std::optional<char> typed = CharFromKeyEvent(Event);
         if (typed) {
             char ch = *typed;
             Control.KeyPress(ch);
-            if (ch == 0) {
-                result = TKeyResult::Swallowed;
-                return;
-            }
+            if (ch == 0)
+                return TKeyResult::Swallowed;
             if (ch != *typed) {
                 Replacement = EventForChar(Event, ch);
-                result = TKeyResult::Replaced;
-                return;
+                return TKeyResult::Replaced;
             }
         }
         if (key != original) {
@@ -86,7 +83,10 @@ TControlEvents::TKeyResult TControlEvents::Key(TWinControl& Control, const QKeyE
                 result = TKeyResult::Replaced;
             }
         }
-    });
+    } catch (...) {
+        HandleEventException();
+        return TKeyResult::Swallowed;
+    }
     return result;
 }
 
