@@ -4,6 +4,7 @@
 #include "gui/ControlEvents.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -49,6 +50,13 @@ protected:
     void keyPressEvent(QKeyEvent* E) override {
         if (!FControl)
             return QtBase::keyPressEvent(E);
+        // A key that a client widget inside the control ignored travels up to here; the
+        // control saw it already, through the client widget.
+        QWidget* focus = QApplication::focusWidget();
+        if (focus && focus != this && this->isAncestorOf(focus)) {
+            E->accept();
+            return;
+        }
         std::unique_ptr<QKeyEvent> replacement;
         switch (TControlEvents::Key(*FControl, *E, replacement)) {
         case TControlEvents::TKeyResult::Swallowed:

@@ -236,6 +236,7 @@ void TWinControl::HostClientWidget(QWidget* Child) {
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);
     }
+    Child->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     layout->addWidget(Child);
     FWidget->setFocusProxy(Child);
     ApplyFocusPolicy();
