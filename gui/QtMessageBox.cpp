@@ -1,10 +1,10 @@
 #include "gui/QtMessageBox.h"
 
+#include "framework/MainThreadQueue.h"
 #include "framework/MessageBox.h"
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QThread>
 
 namespace qor {
 
@@ -34,12 +34,16 @@ int ShowOnGuiThread(const std::string& Text, const std::string& Caption, unsigne
 } // namespace
 
 int ShowQtMessageBox(const std::string& Text, const std::string& Caption, unsigned Flags) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (QThread::currentThread() == app->thread())
+    if (IsMainThread())
         return ShowOnGuiThread(Text, Caption, Flags);
+    // Widgets live on the main thread only. The call goes through the Synchronize queue,
+    // which the main thread serves from its event loop and also while it waits for a
+    // thread to end, so a worker asking for a box never deadlocks a main thread that is
+    // waiting for that worker.
+    static TSyncChannel channel;
     int result = IDOK;
-    QMetaObject::invokeMethod(
-        app, [&] { result = ShowOnGuiThread(Text, Caption, Flags); }, Qt::BlockingQueuedConnection);
+    TMainThreadQueue::Instance().Send(channel,
+                                      [&] { result = ShowOnGuiThread(Text, Caption, Flags); });
     return result;
 }
 

@@ -173,5 +173,48 @@ TEST(ApplicationLoop, ServesAWorkerThreadsSynchronizeWhileItRuns) {
     EXPECT_EQ(servedByTheLoop, TSynchronizingThread::Calls);
 }
 
+// Runs a function on a worker thread.
+class TFunctionThread : public TThread {
+public:
+    explicit TFunctionThread(std::function<void(TThread&)> Body)
+        : TThread(false), FBody(std::move(Body)) {}
+    ~TFunctionThread() override { Shutdown(); }
+
+protected:
+    void Execute() override { FBody(*this); }
+
+private:
+    std::function<void(TThread&)> FBody;
+};
+
+TEST(ApplicationLoop, MessageBoxFromAWorkerThreadIsShownByTheMainThread) {
+    std::atomic<int> answer{0};
+    auto worker = MakeThread<TFunctionThread>([&](TThread& self) {
+        answer = MessageBox("Refresh failed", "QorCal", MB_OK | MB_ICONWARNING);
+        self.Synchronize([] { Application->Terminate(); });
+    });
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool onMainThread = false;
+    // Looks for the box whenever the loop (or the box's own loop) is idle.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            text = box->text();
+            icon = box->icon();
+            onMainThread = IsMainThread();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    closer.start(10);
+    TLoopWatchdog watchdog;
+    Application->Run();
+    worker->WaitFor();
+    EXPECT_EQ(answer, IDOK);
+    EXPECT_EQ(text, "Refresh failed");
+    EXPECT_EQ(icon, QMessageBox::Warning);
+    EXPECT_TRUE(onMainThread);
+}
+
 } // namespace
 } // namespace qor::test
