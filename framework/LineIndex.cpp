@@ -12,7 +12,14 @@ namespace qor {
 // below FValid and may hold any positions at or above FValid.
 
 TLineIndex::TLineIndex(const std::vector<std::string>& Lines, TKeyKind Kind)
-    : FLines(Lines), FKind(Kind) {}
+    : FLines(Lines), FKind(Kind) {
+    TakeLowerCase();
+}
+
+void TLineIndex::TakeLowerCase() {
+    for (std::size_t c = 0; c < FLower.size(); ++c)
+        FLower[c] = static_cast<unsigned char>(LowerChar(static_cast<char>(c)));
+}
 
 bool TLineIndex::KeyOf(std::string_view Line, std::string_view& Key) const {
     if (FKind == ikLine) {
@@ -27,7 +34,15 @@ bool TLineIndex::KeyOf(std::string_view Line, std::string_view& Key) const {
 }
 
 std::uint64_t TLineIndex::Hash(std::string_view Key) const {
-    return FCaseSensitive ? std::hash<std::string_view>()(Key) : TextHash(Key);
+    if (FCaseSensitive)
+        return std::hash<std::string_view>()(Key);
+    // FNV-1a over the lower-case bytes: texts that SameText finds equal hash equal.
+    std::uint64_t h = 14695981039346656037ull;
+    for (const char c : Key) {
+        h ^= FLower[static_cast<unsigned char>(c)];
+        h *= 1099511628211ull;
+    }
+    return h;
 }
 
 bool TLineIndex::Same(std::string_view A, std::string_view B) const {
@@ -35,10 +50,17 @@ bool TLineIndex::Same(std::string_view A, std::string_view B) const {
 }
 
 int TLineIndex::Find(std::string_view Key) {
+    if (FKind == ikName && Key.find('=') != std::string_view::npos)
+        return -1; // a name part never holds '='
     const std::uint64_t hash = Hash(Key);
+    // Key has no '=': a line's name part equals it when the line starts with it and an
+    // '=' follows, which spares searching the line for its first '='.
     const auto matches = [&](int position) {
-        std::string_view key;
-        return KeyOf(FLines[static_cast<std::size_t>(position)], key) && Same(key, Key);
+        const std::string_view line = FLines[static_cast<std::size_t>(position)];
+        if (FKind == ikLine)
+            return Same(line, Key);
+        return line.size() > Key.size() && line[Key.size()] == '=' &&
+               Same(line.substr(0, Key.size()), Key);
     };
     const int found = FTable.Find(hash, FValid, matches);
     if (found >= 0 || !FStale)
@@ -116,6 +138,8 @@ void TLineIndex::RemoveLine(int Index, std::string_view Line) {
 void TLineIndex::Complete() {
     try {
         const int count = static_cast<int>(FLines.size());
+        if (FValid == 0) // nothing hashed is kept: follow the current character locale
+            TakeLowerCase();
         FTable.DropFrom(FValid);
         FTable.Reserve(FLines.size());
         for (int i = FValid; i < count; ++i)

@@ -23,6 +23,7 @@
 
 #include "framework/PositionTable.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -56,6 +57,7 @@ private:
     // The key of a line, or false when it has none.
     bool KeyOf(std::string_view Line, std::string_view& Key) const;
     std::uint64_t Hash(std::string_view Key) const;
+    void TakeLowerCase();
     bool Same(std::string_view A, std::string_view B) const;
     void AddLine(int Index);
     void RemoveLine(int Index, std::string_view Line);
@@ -65,6 +67,9 @@ private:
     const std::vector<std::string>& FLines;
     TKeyKind FKind;
     bool FCaseSensitive = false;
+    // LowerChar of every byte, taken when the index is built from scratch: calling the
+    // locale for each character made hashing cost more than the rest of a look-up.
+    std::array<unsigned char, 256> FLower{};
     TPositionTable FTable;
     int FValid = 0;
     bool FStale = true; // starts unbuilt: nothing is indexed yet

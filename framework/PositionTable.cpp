@@ -4,94 +4,84 @@
 
 namespace qor {
 
-std::size_t TPositionTable::Home(std::uint64_t Hash) const {
-    // Fibonacci hashing: the top bits of the product mix all bits of the hash.
-    return static_cast<std::size_t>((Hash * 0x9E3779B97F4A7C15ull) >> FShift);
+std::size_t TPositionTable::Home(std::uint32_t Tag) const {
+    // Fibonacci hashing: the top bits of the product mix all bits of the tag.
+    return static_cast<std::uint32_t>(Tag * 0x9E3779B9u) >> FShift;
 }
 
-const TPositionTable::Slot* TPositionTable::FindSlot(std::uint64_t Hash) const {
+const TPositionTable::Slot* TPositionTable::FindSlot(std::uint32_t Tag) const {
     if (FUsed == 0)
         return nullptr;
     const std::size_t mask = FSlots.size() - 1;
-    for (std::size_t i = Home(Hash);; i = (i + 1) & mask) {
+    for (std::size_t i = Home(Tag);; i = (i + 1) & mask) {
         const Slot& s = FSlots[i];
-        if (s.First < 0)
+        if (s.Ref == kEmpty)
             return nullptr;
-        if (s.Hash == Hash)
+        if (s.Tag == Tag)
             return &s;
     }
 }
 
-TPositionTable::Slot* TPositionTable::FindSlot(std::uint64_t Hash) {
-    return const_cast<Slot*>(static_cast<const TPositionTable*>(this)->FindSlot(Hash));
+TPositionTable::Slot* TPositionTable::FindSlot(std::uint32_t Tag) {
+    return const_cast<Slot*>(static_cast<const TPositionTable*>(this)->FindSlot(Tag));
 }
 
 void TPositionTable::Add(std::uint64_t Hash, int Position) {
-    if (Slot* s = FindSlot(Hash)) {
-        AddToGroup(*s, Position);
+    const std::uint32_t tag = TagOf(Hash);
+    Slot* s = FindSlot(tag);
+    if (!s) {
+        Reserve(FUsed + 1);
+        Place(Slot{tag, Position});
+        ++FUsed;
         return;
     }
-    Reserve(FUsed + 1);
-    Place(Slot{Hash, Position, -1});
-    ++FUsed;
-}
-
-void TPositionTable::AddToGroup(Slot& S, int Position) {
-    if (S.More < 0)
-        S.More = NewMore();
-    std::vector<int>& more = FMore[static_cast<std::size_t>(S.More)];
-    if (Position < S.First) {
-        more.insert(more.begin(), S.First);
-        S.First = Position;
-    } else if (more.empty() || more.back() < Position) {
-        more.push_back(Position);
-    } else {
-        more.insert(std::lower_bound(more.begin(), more.end(), Position), Position);
-    }
+    if (!IsGroup(*s))
+        MakeGroup(*s);
+    std::vector<int>& group = Group(*s);
+    if (group.back() < Position)
+        group.push_back(Position);
+    else
+        group.insert(std::lower_bound(group.begin(), group.end(), Position), Position);
 }
 
 void TPositionTable::Remove(std::uint64_t Hash, int Position) {
-    Slot* s = FindSlot(Hash);
+    Slot* s = FindSlot(TagOf(Hash));
     if (!s)
         return;
-    if (s->First == Position) {
-        if (s->More < 0) {
+    if (!IsGroup(*s)) {
+        if (s->Ref == Position)
             EraseSlot(static_cast<std::size_t>(s - FSlots.data()));
-            return;
-        }
-        std::vector<int>& more = FMore[static_cast<std::size_t>(s->More)];
-        s->First = more.front();
-        more.erase(more.begin());
-    } else if (s->More >= 0) {
-        std::vector<int>& more = FMore[static_cast<std::size_t>(s->More)];
-        const auto it = std::lower_bound(more.begin(), more.end(), Position);
-        if (it == more.end() || *it != Position)
-            return;
-        more.erase(it);
+        return;
     }
-    if (s->More >= 0 && FMore[static_cast<std::size_t>(s->More)].empty())
-        ReleaseMore(s->More);
+    std::vector<int>& group = Group(*s);
+    const auto it = std::lower_bound(group.begin(), group.end(), Position);
+    if (it == group.end() || *it != Position)
+        return;
+    group.erase(it);
+    if (group.size() == 1)
+        ReleaseGroup(*s, group.front());
 }
 
 void TPositionTable::DropFrom(int Limit) {
-    // Positions are sorted within a group, so each group loses a tail or all of it.
-    // Rebuilding the slot array is simpler than deleting from a probe sequence in place.
+    // Rebuilding the slot array is simpler than deleting from probe runs in place.
     std::vector<Slot> old(FSlots.size());
     old.swap(FSlots);
     FUsed = 0;
     for (Slot& s : old) {
-        if (s.First < 0)
+        if (s.Ref == kEmpty)
             continue;
-        if (s.First >= Limit) {
-            if (s.More >= 0)
-                ReleaseMore(s.More);
+        if (IsGroup(s)) {
+            // Sorted: the group loses a tail, or all of it.
+            std::vector<int>& group = Group(s);
+            group.erase(std::lower_bound(group.begin(), group.end(), Limit), group.end());
+            if (group.empty()) {
+                ReleaseGroup(s, kEmpty);
+                continue;
+            }
+            if (group.size() == 1)
+                ReleaseGroup(s, group.front());
+        } else if (s.Ref >= Limit) {
             continue;
-        }
-        if (s.More >= 0) {
-            std::vector<int>& more = FMore[static_cast<std::size_t>(s.More)];
-            more.erase(std::lower_bound(more.begin(), more.end(), Limit), more.end());
-            if (more.empty())
-                ReleaseMore(s.More);
         }
         Place(s);
         ++FUsed;
@@ -108,27 +98,27 @@ void TPositionTable::Reserve(std::size_t Count) {
 
 void TPositionTable::Clear() noexcept {
     std::vector<Slot>().swap(FSlots);
-    std::vector<std::vector<int>>().swap(FMore);
-    std::vector<int>().swap(FFreeMore);
+    std::vector<std::vector<int>>().swap(FGroups);
+    std::vector<std::int32_t>().swap(FFreeGroups);
     FUsed = 0;
-    FShift = 64;
+    FShift = 32;
 }
 
 void TPositionTable::Rehash(std::size_t Capacity) {
     std::vector<Slot> old(Capacity);
     old.swap(FSlots);
-    FShift = 64;
+    FShift = 32;
     for (std::size_t c = Capacity; c > 1; c >>= 1)
         --FShift;
     for (const Slot& s : old)
-        if (s.First >= 0)
+        if (s.Ref != kEmpty)
             Place(s);
 }
 
 void TPositionTable::Place(const Slot& S) {
     const std::size_t mask = FSlots.size() - 1;
-    std::size_t i = Home(S.Hash);
-    while (FSlots[i].First >= 0)
+    std::size_t i = Home(S.Tag);
+    while (FSlots[i].Ref != kEmpty)
         i = (i + 1) & mask;
     FSlots[i] = S;
 }
@@ -138,8 +128,8 @@ void TPositionTable::EraseSlot(std::size_t Index) {
     // their home lies at or before it, so no look-up stops early at the hole.
     const std::size_t mask = FSlots.size() - 1;
     std::size_t hole = Index;
-    for (std::size_t i = (hole + 1) & mask; FSlots[i].First >= 0; i = (i + 1) & mask) {
-        const std::size_t home = Home(FSlots[i].Hash);
+    for (std::size_t i = (hole + 1) & mask; FSlots[i].Ref != kEmpty; i = (i + 1) & mask) {
+        const std::size_t home = Home(FSlots[i].Tag);
         // Distance from home to i, and from the hole to i, along the probe direction.
         if (((i - home) & mask) >= ((i - hole) & mask)) {
             FSlots[hole] = FSlots[i];
@@ -150,20 +140,24 @@ void TPositionTable::EraseSlot(std::size_t Index) {
     --FUsed;
 }
 
-int TPositionTable::NewMore() {
-    if (!FFreeMore.empty()) {
-        const int index = FFreeMore.back();
-        FFreeMore.pop_back();
-        return index;
+void TPositionTable::MakeGroup(Slot& S) {
+    std::int32_t n;
+    if (FFreeGroups.empty()) {
+        FGroups.emplace_back();
+        n = static_cast<std::int32_t>(FGroups.size() - 1);
+    } else {
+        n = FFreeGroups.back();
+        FFreeGroups.pop_back();
     }
-    FMore.emplace_back();
-    return static_cast<int>(FMore.size() - 1);
+    FGroups[static_cast<std::size_t>(n)].push_back(S.Ref);
+    S.Ref = -2 - n;
 }
 
-void TPositionTable::ReleaseMore(std::int32_t& More) {
-    FMore[static_cast<std::size_t>(More)].clear();
-    FFreeMore.push_back(More);
-    More = -1;
+void TPositionTable::ReleaseGroup(Slot& S, int Remaining) {
+    const std::int32_t n = -2 - S.Ref;
+    FGroups[static_cast<std::size_t>(n)].clear();
+    FFreeGroups.push_back(n);
+    S.Ref = Remaining;
 }
 
 } // namespace qor

@@ -162,7 +162,8 @@ private:
 // costs). Each index is built on its first look-up and from then on follows every edit:
 // appends and in-place edits cost O(1); an insert or delete before the end makes the
 // lines after it unindexed until a look-up needs them, which then indexes those lines
-// once. Both look-ups still return the first match in list order.
+// once. Both look-ups still return the first match in list order. Since a look-up may
+// complete an index, even look-ups of one list must not run on two threads at once.
 class THashedStringList : public TStringList {
 public:
     using inherited = TStringList;

@@ -53,6 +53,7 @@ TEST(StringListTest, NamesAndValuesSplitAtTheFirstEquals) {
         EXPECT_EQ(list->IndexOfName("B"), 1);
         EXPECT_EQ(list->IndexOfName(""), 2);       // "=3": an empty name before '='
         EXPECT_EQ(list->IndexOfName("plain"), -1); // no '=': no name at all
+        EXPECT_EQ(list->IndexOfName("b="), -1);    // "b==2" is named "b"
         EXPECT_EQ(list->IndexOf("PLAIN"), 3);
         EXPECT_EQ(list->Values("missing"), "");
     }
