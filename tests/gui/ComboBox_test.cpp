@@ -119,7 +119,11 @@ TEST_F(ComboBoxTest, KeysTheControlLeavesAloneWorkTheListAsUsual) {
     std::vector<Word> seen;
     plain->SetOnKeyDown([&](TObject*, Word& Key, TShiftState) { seen.push_back(Key); });
 
-    plain->SetDroppedDown(true);
+    int dropDowns = 0;
+    plain->SetOnDropDown([&](TObject*) { ++dropDowns; });
+    Press(Qt::Key_F4); // the user opens the list
+    EXPECT_TRUE(plain->DroppedDown());
+    EXPECT_EQ(dropDowns, 1);
     Press(Qt::Key_Down);
     Press(Qt::Key_Return); // selects and closes
     EXPECT_FALSE(plain->DroppedDown());
@@ -127,7 +131,8 @@ TEST_F(ComboBoxTest, KeysTheControlLeavesAloneWorkTheListAsUsual) {
     plain->SetDroppedDown(true);
     Press(Qt::Key_Escape); // closes
     EXPECT_FALSE(plain->DroppedDown());
-    EXPECT_EQ(seen, (std::vector<Word>{VK_DOWN, VK_RETURN, VK_ESCAPE}));
+    EXPECT_EQ(seen, (std::vector<Word>{VK_F1 + 3, VK_DOWN, VK_RETURN, VK_ESCAPE}));
+    EXPECT_EQ(dropDowns, 2);
 }
 
 TEST_F(ComboBoxTest, ArrowsOnTheClosedListChangeTheSelection) {
