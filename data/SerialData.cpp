@@ -339,6 +339,8 @@ void RegisterDataClasses() {
     RegisterClass<TBaseTransformation>("TBaseTransformation");
     RegisterClass<TQorSerialData>("TQorSerialData");
     RegisterClass<TQorNumber>("TQorNumber");
+    RegisterClass<TQorVector>("TQorVector");
+    RegisterClass<TQorMatrix>("TQorMatrix");
 }
 
 } // namespace qor

@@ -318,4 +318,6 @@ void RegisterDataClasses();
 } // namespace qor
 
 // The data classes built on the base.
+#include "data/Matrix.h"
 #include "data/Number.h"
+#include "data/Vector.h"
