@@ -213,26 +213,7 @@ bool TQorMatrix::ReadFromEcu() {
         FDataValid = false;
         return false;
     }
-    DoBeforeGetData();
-    int status = 0;
-    TSerInterface* link = con->SerInterface();
-    if (!link->IsConnected()) {
-        FDataValid = true; // the held values stand in while the link is down
-    } else {
-        TCriticalSectionGuard lock(con->LinkLock());
-        FDataValid = ReadByShape(*link);
-        status = link->GetLastStatus();
-    }
-    if (FDataValid)
-        DoGetData();
-    else
-        DoError(false);
-    if (status != 0) {
-        DoStatus(status);
-        if (status & stDataUsable)
-            FDataValid = true;
-    }
-    return FDataValid;
+    return ReadThroughLink(*con, [this](TSerInterface& Link) { return ReadByShape(Link); });
 }
 
 bool TQorMatrix::WriteByShape(TSerInterface& Link, const TRows& S) {

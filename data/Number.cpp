@@ -106,25 +106,7 @@ bool TQorNumber::ReadFromEcu() {
     // Without a library there is nothing to read; the next call tries again.
     if (!con || !con->LoadDll())
         return true;
-    int status = 0;
-    DoBeforeGetData();
-    if (con->SerInterface()->IsConnected()) {
-        TCriticalSectionGuard lock(con->LinkLock());
-        FDataValid = Transfer(TAccess::Read, 0);
-        status = con->SerInterface()->GetLastStatus();
-    } else {
-        FDataValid = true; // the held value stands in while the link is down
-    }
-    if (FDataValid)
-        DoGetData();
-    else
-        DoError(false);
-    if (status != 0) {
-        DoStatus(status);
-        if (status & stDataUsable)
-            FDataValid = true;
-    }
-    return FDataValid;
+    return ReadThroughLink(*con, [this](TSerInterface&) { return Transfer(TAccess::Read, 0); });
 }
 
 bool TQorNumber::WriteEcuValue(int Raw) {

@@ -341,6 +341,30 @@ double TQorSerialData::DoConvertToUserIndex(int EcuValue, int Index) {
     return converted;
 }
 
+bool TQorSerialData::ReadThroughLink(TQorConnection& Link,
+                                     const std::function<bool(TSerInterface&)>& Transfer) {
+    DoBeforeGetData();
+    int status = 0;
+    TSerInterface* link = Link.SerInterface();
+    if (link->IsConnected()) {
+        TCriticalSectionGuard lock(Link.LinkLock());
+        FDataValid = Transfer(*link);
+        status = link->GetLastStatus();
+    } else {
+        FDataValid = true;
+    }
+    if (FDataValid)
+        DoGetData();
+    else
+        DoError(false);
+    if (status != 0) {
+        DoStatus(status);
+        if (status & stDataUsable)
+            FDataValid = true;
+    }
+    return FDataValid;
+}
+
 bool TQorSerialData::ReloadFromEcu() {
     FDataValid = false;
     return ReadFromEcu();

@@ -21,6 +21,7 @@ template <class C> class TPublisher;
 class TBaseTransformation;
 class TCustomIniFile;
 class TQorConnection;
+class TSerInterface;
 
 // How raw values convert to user values.
 enum TransformationType { ttNone, ttFormula, ttTabled, ttNonLinearTabled, ttCustom };
@@ -255,6 +256,12 @@ protected:
     // Re-reads with the clients' messages held back (used by the mask merge); restores
     // NotifyEnabled afterwards whatever the outcome.
     bool SilentReload();
+
+    // The part of every read that follows a successful LoadDll: BeforeGetData; the transfer
+    // under LinkLock unless the link is down (the held values then stand in); the status
+    // word; exactly one of OnGetData or OnError; WM_DATA_STATUS for a nonzero status, whose
+    // bit 4 keeps the data usable. Sets and returns DataValid.
+    bool ReadThroughLink(TQorConnection& Link, const std::function<bool(TSerInterface&)>& Transfer);
 
     void Notification(TComponent* AComponent, TOperation Operation) override;
 

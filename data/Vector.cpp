@@ -156,26 +156,7 @@ bool TQorVector::ReadFromEcu() {
         FDataValid = false;
         return false;
     }
-    DoBeforeGetData();
-    int status = 0;
-    TSerInterface* link = con->SerInterface();
-    if (!link->IsConnected()) {
-        FDataValid = true; // the held values stand in while the link is down
-    } else {
-        TCriticalSectionGuard lock(con->LinkLock());
-        FDataValid = ReadByMode(*link);
-        status = link->GetLastStatus();
-    }
-    if (FDataValid)
-        DoGetData();
-    else
-        DoError(false);
-    if (status != 0) {
-        DoStatus(status);
-        if (status & stDataUsable)
-            FDataValid = true;
-    }
-    return FDataValid;
+    return ReadThroughLink(*con, [this](TSerInterface& Link) { return ReadByMode(Link); });
 }
 
 bool TQorVector::WriteByMode(TSerInterface& Link, const std::vector<std::int32_t>& V) {
