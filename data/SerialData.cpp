@@ -352,6 +352,8 @@ void RegisterDataClasses() {
     RegisterClass<TQorSerialData>("TQorSerialData");
     RegisterClass<TQorNumber>("TQorNumber");
     RegisterClass<TQorPacketData>("TQorPacketData");
+    RegisterClass<TQorVector>("TQorVector");
+    RegisterClass<TQorMatrix>("TQorMatrix");
 }
 
 } // namespace qor

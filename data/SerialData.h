@@ -255,6 +255,9 @@ protected:
     double ConvertToUser(int EcuValue, std::optional<int> Index);
     // UserToEcu (Index empty) or UserToEcuIndex, telling the writers what happened.
     TToEcuResult ConvertToEcu(double UserValue, std::optional<int> Index, int* Current);
+    // The conversion alone, without the mask merge: for writers that merge many values
+    // after one re-read. Current is the raw value the indexed custom event starts from.
+    TToEcuResult ConvertUnmerged(double UserValue, std::optional<int> Index, int Current);
     // A write refused because its conversion has no value: fires OnError with the error
     // result as ErrorCode and Writing true, then sends WM_DATA_CHANGED so that views show
     // the value still held.
@@ -332,5 +335,7 @@ void RegisterDataClasses();
 } // namespace qor
 
 // The data classes built on the base.
+#include "data/Matrix.h"
 #include "data/Number.h"
 #include "data/PacketData.h"
+#include "data/Vector.h"

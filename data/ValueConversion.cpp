@@ -162,6 +162,18 @@ int TQorSerialData::UserToEcuIndex(double UserValue, int Index, int* Current) {
 
 TQorSerialData::TToEcuResult TQorSerialData::ConvertToEcu(double UserValue,
                                                           std::optional<int> Index, int* Current) {
+    const TToEcuResult converted = ConvertUnmerged(UserValue, Index, Current ? *Current : 0);
+    if (converted.Outcome != TToEcuOutcome::Converted || !Current || FullMask())
+        return converted;
+    // Only some bits belong to this datum: take the others from the ECU as they are now.
+    const int r = converted.Raw;
+    if (SilentReload())
+        return {(*Current & ~FDataMask) | (r & FDataMask), TToEcuOutcome::Converted};
+    return {r & FDataMask, TToEcuOutcome::ReadBackFailed};
+}
+
+TQorSerialData::TToEcuResult
+TQorSerialData::ConvertUnmerged(double UserValue, std::optional<int> Index, int Current) {
     double A = 1, B = 0, C = 0, D = 1;
     if (FTransformation == ttFormula || FTransformation == ttNonLinearTabled)
         GetCoefficients(A, B, C, D);
@@ -211,16 +223,10 @@ TQorSerialData::TToEcuResult TQorSerialData::ConvertToEcu(double UserValue,
         break;
     }
     case ttCustom:
-        r = Index ? DoConvertToEcuIndex(x, *Index, Current ? *Current : 0) : DoConvertToEcu(x);
+        r = Index ? DoConvertToEcuIndex(x, *Index, Current) : DoConvertToEcu(x);
         break;
     }
-
-    if (!Current || FullMask())
-        return {r, TToEcuOutcome::Converted};
-    // Only some bits belong to this datum: take the others from the ECU as they are now.
-    if (SilentReload())
-        return {(*Current & ~FDataMask) | (r & FDataMask), TToEcuOutcome::Converted};
-    return {r & FDataMask, TToEcuOutcome::ReadBackFailed};
+    return {r, TToEcuOutcome::Converted};
 }
 
 void TQorSerialData::DoConversionError(int ErrorResult) {
