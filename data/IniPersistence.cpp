@@ -72,6 +72,18 @@ int CommandHexValue(std::string_view Field) {
     return StrToInt(text);
 }
 
+bool ReadCommandFieldOf(const TQorSerialData& Data, TCustomIniFile& Ini, int Index, int* Value) {
+    const std::string& section = Data.FileSection();
+    const std::string& key = Data.FileKeyName();
+    if (IniPlace(Data) == TIniPlace::Unset || !Ini.ValueExists(section, key))
+        return false;
+    int field = 0;
+    if (!HexTokenAt(Index, Ini.ReadString(section, key, ""), field))
+        return false;
+    *Value = field;
+    return true;
+}
+
 std::string_view AfterFirstBlank(std::string_view Text) {
     const std::size_t blank = Text.find(' ');
     return blank == std::string_view::npos ? Text : Text.substr(blank + 1);

@@ -64,6 +64,10 @@ bool ReadIniInteger(TCustomIniFile& Ini, const std::string& Section, const std::
 // framework's EConvertError for any other text.
 int CommandHexValue(std::string_view Field);
 
+// ReadCommandField of every data class: false when FileSection and FileKeyName are both
+// empty or the store has no entry; otherwise HexTokenAt of the entry (which stays).
+bool ReadCommandFieldOf(const TQorSerialData& Data, TCustomIniFile& Ini, int Index, int* Value);
+
 // What follows the first blank of Text; Text itself when it has no blank.
 std::string_view AfterFirstBlank(std::string_view Text);
 

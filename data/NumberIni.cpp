@@ -107,13 +107,7 @@ bool TQorNumber::LoadCommandEntry(TCustomIniFile& Ini) {
 }
 
 bool TQorNumber::ReadCommandField(TCustomIniFile& Ini, int Index, int* Value) {
-    if (IniPlace(*this) == TIniPlace::Unset || !Ini.ValueExists(FileSection(), FileKeyName()))
-        return false;
-    int field = 0;
-    if (!HexTokenAt(Index, Ini.ReadString(FileSection(), FileKeyName(), ""), field))
-        return false;
-    *Value = field;
-    return true;
+    return ReadCommandFieldOf(*this, Ini, Index, Value);
 }
 
 } // namespace qor
