@@ -22,7 +22,7 @@ template <class TKey, class TToRaw>
 bool ReadIniSlots(TCustomIniFile& Ini, const std::string& Section, bool UserValues,
                   std::span<std::int32_t> Slots, TKey Key, TToRaw ToRaw) {
     for (std::size_t i = 0; i < Slots.size(); ++i) {
-        const std::string key = Key(static_cast<int>(i));
+        const std::string& key = Key(static_cast<int>(i));
         if (!Ini.ValueExists(Section, key))
             continue;
         if (UserValues) {

@@ -4,6 +4,7 @@
 #include "data/Matrix.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <utility>
 
@@ -11,32 +12,56 @@ namespace qor {
 
 namespace {
 
-// Key of cell (R, C): Name alone for 1 x 1, Name + the index that varies for one row or
-// one column, Name + R + "_" + C for a map.
-std::string CellKey(const TQorMatrix& M, int R, int C) {
-    switch (M.Type()) {
-    case mtSingle:
-        return M.FileKeyName();
-    case mtVector:
-        return M.FileKeyName() + std::to_string(M.ColCount() > 1 ? C : R);
-    case mtMatrix:
-        break;
+// Keys of the cells: Name alone for 1 x 1, Name + the index that varies for one row or one
+// column, Name + R + "_" + C for a map. One buffer serves every key of a walk over the map.
+class TCellKeys {
+public:
+    explicit TCellKeys(const TQorMatrix& M) : FName(M.FileKeyName()), FType(M.Type()) {
+        FRowVaries = M.ColCount() == 1;
     }
-    return M.FileKeyName() + std::to_string(R) + "_" + std::to_string(C);
-}
+    const std::string& operator()(int R, int C) {
+        FKey = FName;
+        switch (FType) {
+        case mtSingle:
+            break;
+        case mtVector:
+            Append(FRowVaries ? R : C);
+            break;
+        case mtMatrix:
+            Append(R);
+            FKey += '_';
+            Append(C);
+            break;
+        }
+        return FKey;
+    }
+
+private:
+    void Append(int Value) {
+        char digits[12];
+        const auto end = std::to_chars(digits, digits + sizeof digits, Value).ptr;
+        FKey.append(digits, end);
+    }
+
+    const std::string& FName;
+    TMatrixType FType;
+    bool FRowVaries = false;
+    std::string FKey;
+};
 
 } // namespace
 
 bool TQorMatrix::SaveToIni(TCustomIniFile& Ini) {
     if (IniPlace(*this) != TIniPlace::Set)
         return IniPlace(*this) == TIniPlace::Unset;
+    TCellKeys key(*this);
     for (int r = 0; r < RowCount(); ++r)
         for (int c = 0; c < ColCount(); ++c) {
             const std::int32_t raw = FRawValues[static_cast<std::size_t>(r)][c];
             if (StoreUserValue())
-                Ini.WriteString(FileSection(), CellKey(*this, r, c), UserValueText(EcuToUser(raw)));
+                Ini.WriteString(FileSection(), key(r, c), UserValueText(EcuToUser(raw)));
             else
-                Ini.WriteInteger(FileSection(), CellKey(*this, r, c), raw);
+                Ini.WriteInteger(FileSection(), key(r, c), raw);
         }
     return true;
 }
@@ -51,9 +76,10 @@ bool TQorMatrix::LoadFromIni(TCustomIniFile& Ini) {
     for (const auto& row : FRawValues)
         slots.insert(slots.end(), row.begin(), row.end());
     int error = 0;
+    TCellKeys key(*this);
     const bool converted = ReadIniSlots(
         Ini, FileSection(), StoreUserValue(), slots,
-        [this, cols](int i) { return CellKey(*this, i / cols, i % cols); },
+        [&key, cols](int i) -> const std::string& { return key(i / cols, i % cols); },
         [this, &error](int, double value, std::int32_t& slot) {
             const TToEcuResult r = ConvertUnmerged(value, std::nullopt, slot);
             if (r.Outcome == TToEcuOutcome::NoValue) {
