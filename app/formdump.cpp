@@ -1,12 +1,15 @@
-// Loads a form file and prints the components it holds with their stored properties.
+// Loads a form file, prints the components it holds with their stored properties, then
+// reads the value of every number, vector and map through its connection.
 //
 //   qorformdump FILE
 //
-// Every class named in the file must be registered; this program knows the framework's
-// own classes.
+// The form may hold the framework's, the link's and the data classes.
 
+#include "data/SerialData.h"
 #include "framework/FormStreaming.h"
 #include "framework/FormText.h"
+#include "framework/SysUtils.h"
+#include "link/QorConnection.h"
 
 #include <exception>
 #include <fstream>
@@ -30,6 +33,34 @@ void PrintComponent(const qor::TComponent& Component, const std::string& Indent)
         PrintComponent(*Component.Components(i), Indent + "  ");
 }
 
+void PrintValues(qor::TComponent& Component) {
+    using namespace qor;
+    double v = 0;
+    if (auto* number = dynamic_cast<TQorNumber*>(&Component)) {
+        std::cout << "  " << number->Name() << " = ";
+        if (number->TryReadUserValue(v))
+            std::cout << FormatG(v) << " " << number->MeasureUnit() << "\n";
+        else
+            std::cout << "(not read)\n";
+    } else if (auto* vector = dynamic_cast<TQorVector*>(&Component)) {
+        std::cout << "  " << vector->Name() << " [" << vector->MeasureUnit() << "] =";
+        for (int i = 0; i < vector->ArrayDimension(); ++i)
+            std::cout << " " << (vector->GetElementValue(i, v) ? FormatG(v) : "?");
+        std::cout << "\n";
+    } else if (auto* map = dynamic_cast<TQorMatrix*>(&Component)) {
+        std::cout << "  " << map->Name() << " " << map->RowCount() << " x " << map->ColCount()
+                  << " [" << map->MeasureUnit() << "]:\n";
+        for (int r = 0; r < map->RowCount(); ++r) {
+            std::cout << "   ";
+            for (int c = 0; c < map->ColCount(); ++c)
+                std::cout << " " << (map->GetCellValue(r, c, v) ? FormatG(v) : "?");
+            std::cout << "\n";
+        }
+    }
+    for (int i = 0; i < Component.ComponentCount(); ++i)
+        PrintValues(*Component.Components(i));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -37,6 +68,8 @@ int main(int argc, char** argv) {
         std::cerr << "usage: " << argv[0] << " FILE\n";
         return 2;
     }
+    qor::RegisterLinkClasses();
+    qor::RegisterDataClasses();
     try {
         std::ifstream in(argv[1], std::ios::binary);
         if (!in)
@@ -50,7 +83,8 @@ int main(int argc, char** argv) {
         const auto root = qor::ReadComponentText(text.str());
         std::cout << "Loaded components (owner tree):\n";
         PrintComponent(*root, "  ");
-        std::cout << "Written back:\n" << qor::WriteComponentText(*root);
+        std::cout << "Values read through the connection:\n";
+        PrintValues(*root);
     } catch (const std::exception& e) {
         std::cerr << argv[1] << ": " << e.what() << "\n";
         return 1;

@@ -1,0 +1,16 @@
+// The gui tests share one application object (Qt allows one per process) and run on Qt's
+// offscreen platform: real widgets and key events without a display.
+
+#include "gui/Application.h"
+
+#include <QtGlobal>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    // The tests are headless wherever they run, also when CTest lists them.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qor::TApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
