@@ -59,6 +59,12 @@ protected:
         Scale->SetDataMask(0x0FF0);
         Scale->SetDefaultValue(0x120);
 
+        // A second source, a vector element at row 0 (written through Type alone).
+        Offset = New<TQorNumber>("Offset");
+        Offset->SetType(ntVectorElement);
+        Offset->SetFileSection("Maps");
+        Offset->SetFileKeyName("Offset");
+
         // Column 0 of a map, two signed bytes, a partial mask, a table and defaults.
         Axis = New<TQorVector>("Axis");
         Axis->SetConnection(Link);
@@ -81,6 +87,9 @@ protected:
         Map->SetCoeffB(0.5);
         Map->SetCoeffD(2);
         Map->SetExtCoeffA(Scale);
+        Map->SetExtCoeffB(Offset);
+        ReadComponentTextInto(*Map, "object Map: TQorMatrix\n"
+                                    "  ConversionTable = (2 0.0 255.0 0.0 100.0)\nend\n");
         Map->SetFileSection("Maps");
         Map->SetFileKeyName("Fuel");
         Map->SetStoreUserValue(false);
@@ -99,6 +108,7 @@ protected:
     TComponent Form{nullptr};
     TQorConnection* Link = nullptr;
     TQorNumber* Scale = nullptr;
+    TQorNumber* Offset = nullptr;
     TQorVector* Axis = nullptr;
     TQorMatrix* Map = nullptr;
 };
@@ -115,9 +125,12 @@ TEST_F(FormFile, OrderAndListStructures) {
              "    ConversionTable = (3 4.0 8.0 12.0 -1.5 0.0 1.5)\n"
              "    DefaultValue = (3 -1.5 0.0 1.5)\n",
              // Map: StoreUserValue is written because it is not its default (true).
-             "    ExtCoeffA = Scale\n    FileSection = 'Maps'\n    FileKeyName = 'Fuel'\n"
+             "    FileKeyName = 'Offset'\n    Type = ntVectorElement\n    ColIndex = -1\n"
+             "    Coeffs",
+             "    ExtCoeffA = Scale\n    ExtCoeffB = Offset\n    FileSection = 'Maps'\n    "
+             "FileKeyName = 'Fuel'\n"
              "    StoreUserValue = False\n",
-             "    Coeffs = (1.0 0.5 0.0 2.0)\n    ConversionTable = (0)\n"
+             "    Coeffs = (1.0 0.5 0.0 2.0)\n    ConversionTable = (2 0.0 255.0 0.0 100.0)\n"
              "    DefaultValue = (2 3 0.0 1.0 2.0 10.0 11.0 12.0)\n",
          })
         EXPECT_NE(text.find(part), std::string::npos) << part << "\nnot in\n" << text;
@@ -134,7 +147,15 @@ TEST_F(FormFile, FormReadsBackWithReferencesAndDefaults) {
     ASSERT_TRUE(link && scale && axis && map);
     EXPECT_EQ(scale->Connection(), link);
     EXPECT_EQ(axis->Connection(), link);
+    auto* offset = dynamic_cast<TQorNumber*>(copy->FindComponent("Offset"));
+    ASSERT_NE(offset, nullptr);
     EXPECT_EQ(map->ExtCoeffA(), scale);
+    EXPECT_EQ(map->ExtCoeffB(), offset);
+    EXPECT_EQ(offset->Type(), ntVectorElement);
+    EXPECT_EQ(offset->RowIndex(), 0);
+    EXPECT_EQ(offset->FileKeyName(), "Offset");
+    EXPECT_EQ(map->TableEcu(), (std::vector<double>{0, 255}));
+    EXPECT_EQ(map->TableUser(), (std::vector<double>{0, 100}));
     EXPECT_EQ(scale->Clients(), (std::vector<TComponent*>{map}));
 
     EXPECT_EQ(scale->Type(), ntMatrixElement);
@@ -165,6 +186,7 @@ TEST_F(FormFile, FormReadsBackWithReferencesAndDefaults) {
     double a = 0, b = 0, c = 0, d = 0;
     map->GetCoefficients(a, b, c, d);
     EXPECT_EQ(a, 288.0);
+    EXPECT_EQ(b, 0.0) << "the user value of Offset, not CoeffB";
     EXPECT_EQ(map->RawValues()[1][2], map->UserToEcu(12.0, nullptr));
     EXPECT_EQ(WriteComponentText(*copy), text) << "a second trip writes the same text";
 }
