@@ -424,22 +424,4 @@ bool TQorMatrix::ApplyDefaults(bool WriteToEcu) {
 
 void TQorMatrix::DecodePacket(const std::uint8_t*) {}
 
-// INI values and command entries of a map come with the INI persistence; until then they
-// report that nothing was done.
-bool TQorMatrix::SaveToIni(TCustomIniFile&) {
-    return false;
-}
-bool TQorMatrix::LoadFromIni(TCustomIniFile&) {
-    return false;
-}
-bool TQorMatrix::LoadCommandEntry(TCustomIniFile&) {
-    return false;
-}
-bool TQorMatrix::SaveCommandEntry(TCustomIniFile&) {
-    return false;
-}
-bool TQorMatrix::ReadCommandField(TCustomIniFile&, int, int*) {
-    return false;
-}
-
 } // namespace qor

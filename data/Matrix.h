@@ -102,6 +102,9 @@ public:
     void RestoreValues() override;
     // Writes RawValues as they stand, ReadOnly or not.
     bool WriteToEcu() override;
+    // One key per cell, row-major: Name alone for 1 x 1, Name + the varying index for one
+    // row or column, Name + r + "_" + c for a map. Loading as for the vector (user values
+    // through UserToEcu), written with WriteRawCells.
     bool SaveToIni(TCustomIniFile& Ini) override;
     bool LoadFromIni(TCustomIniFile& Ini) override;
     // A map takes nothing from packets.
@@ -111,6 +114,10 @@ public:
     // value changes nothing and makes the call fail (with OnError when writing). Sends
     // WM_DATA_CHANGED when done.
     bool ApplyDefaults(bool WriteToEcu) override;
+    // The entry "F6|F7|F8 descriptor mask ColCount RowCount values...", the values column
+    // by column. Loading fills the entry's own shape column by column (its last cell takes
+    // the rest of the line); cells inside both shapes take the entry's values, the other
+    // cells of the map 0. Written with WriteRawCells.
     bool LoadCommandEntry(TCustomIniFile& Ini) override;
     bool SaveCommandEntry(TCustomIniFile& Ini) override;
     bool ReadCommandField(TCustomIniFile& Ini, int Index, int* Value) override;

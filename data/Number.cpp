@@ -216,22 +216,4 @@ void TQorNumber::DecodePacket(const std::uint8_t* Data) {
     DoGetData();
 }
 
-// INI values and command entries of a number come with the INI persistence; until then
-// they report that nothing was done.
-bool TQorNumber::SaveToIni(TCustomIniFile&) {
-    return false;
-}
-bool TQorNumber::LoadFromIni(TCustomIniFile&) {
-    return false;
-}
-bool TQorNumber::LoadCommandEntry(TCustomIniFile&) {
-    return false;
-}
-bool TQorNumber::SaveCommandEntry(TCustomIniFile&) {
-    return false;
-}
-bool TQorNumber::ReadCommandField(TCustomIniFile&, int, int*) {
-    return false;
-}
-
 } // namespace qor

@@ -6,6 +6,7 @@
 #include "data/SerialData.h"
 
 #include <cstdint>
+#include <string>
 
 namespace qor {
 
@@ -77,6 +78,10 @@ public:
     void RestoreValues() override;
     // Writes RawValue again as SetEcuValue does, ReadOnly or not.
     bool WriteToEcu() override;
+    // The key is FileKeyName, plus RowIndex for a vector element, plus "_" and ColIndex
+    // for a map element (Gain3, Gain2_5). Saving converts the held raw value; the ECU is
+    // not read. Loading fails (nothing changed) on a missing key, a user text that is no
+    // number, a raw text that is no integer, or a conversion without a value.
     bool SaveToIni(TCustomIniFile& Ini) override;
     bool LoadFromIni(TCustomIniFile& Ini) override;
     // Takes the first DataLength bytes, little-endian, sign-extended when Signed.
@@ -84,6 +89,10 @@ public:
     // RawValue = the conversion of DefaultValue (no change when it has no value); with
     // WriteToEcu also written. Sends WM_DATA_CHANGED when done.
     bool ApplyDefaults(bool WriteToEcu) override;
+    // The entry under FileKeyName alone: "code descriptor mask column row raw", the code
+    // F0, F1 or F2 by Type, column and row 1 for an index below 2 (F0 21 FF 1 1 7F).
+    // Loading takes the text after the fifth blank as the raw value and writes it with
+    // SetEcuValue, whatever OldReadFileMode says.
     bool LoadCommandEntry(TCustomIniFile& Ini) override;
     bool SaveCommandEntry(TCustomIniFile& Ini) override;
     bool ReadCommandField(TCustomIniFile& Ini, int Index, int* Value) override;
@@ -98,6 +107,10 @@ private:
     bool Transfer(TAccess Access, int Raw);
     // SetEcuValue and WriteToEcu after the ReadOnly check.
     bool WriteRaw(int Raw);
+    // The INI key of the value, by Type.
+    std::string IniKey() const;
+    // LoadFromIni's store-only path (OldReadFileMode) of a user value.
+    bool StoreUserValueOnly(double Value);
 
     bool FByAddress = false;
     int FAddress = 0;

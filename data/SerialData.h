@@ -81,13 +81,25 @@ public:
     // Clears DataValid, then reads.
     virtual bool ReloadFromEcu();
     virtual bool WriteToEcu() = 0;
-    // SaveToIniSection and LoadFromIniSection (INI persistence) take their slots here.
+    // SaveToIni / LoadFromIni under Section instead of FileSection, which is set for the
+    // call and restored afterwards, also when an exception passes; the inner result.
+    virtual bool SaveToIniSection(TCustomIniFile& Ini, const std::string& Section);
+    virtual bool LoadFromIniSection(TCustomIniFile& Ini, const std::string& Section);
+    // The value(s) under FileSection, keys built from FileKeyName (and the indexes), as
+    // "%g" user values (StoreUserValue) or raw decimal integers. Both names empty: true,
+    // nothing done; one of them empty: false. Loading writes to the ECU with all checks
+    // and events, or with OldReadFileMode only stores the value(s).
     virtual bool SaveToIni(TCustomIniFile& Ini) = 0;
     virtual bool LoadFromIni(TCustomIniFile& Ini) = 0;
     void DecodePacket(const std::uint8_t* Data) override = 0;
     virtual bool ApplyDefaults(bool WriteToEcu) = 0;
+    // Command entries (IniPersistence.h): one string under FileSection / FileKeyName.
+    // Loading reads and deletes the entry, then writes its value(s) to the ECU; a value
+    // field that is not hexadecimal raises EConvertError (the entry is gone already).
     virtual bool LoadCommandEntry(TCustomIniFile& Ini) = 0;
     virtual bool SaveCommandEntry(TCustomIniFile& Ini) = 0;
+    // Field Index of the stored entry (HexTokenAt); the entry stays. False when both
+    // names are empty or there is no entry.
     virtual bool ReadCommandField(TCustomIniFile& Ini, int Index, int* Value) = 0;
 
     // Published properties. Setters ignore values outside the allowed range.

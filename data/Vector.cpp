@@ -279,22 +279,4 @@ bool TQorVector::ApplyDefaults(bool WriteToEcu) {
 
 void TQorVector::DecodePacket(const std::uint8_t*) {}
 
-// INI values and command entries of a vector come with the INI persistence; until then
-// they report that nothing was done.
-bool TQorVector::SaveToIni(TCustomIniFile&) {
-    return false;
-}
-bool TQorVector::LoadFromIni(TCustomIniFile&) {
-    return false;
-}
-bool TQorVector::LoadCommandEntry(TCustomIniFile&) {
-    return false;
-}
-bool TQorVector::SaveCommandEntry(TCustomIniFile&) {
-    return false;
-}
-bool TQorVector::ReadCommandField(TCustomIniFile&, int, int*) {
-    return false;
-}
-
 } // namespace qor

@@ -93,6 +93,12 @@ public:
     void RestoreValues() override;
     // Writes RawValues as they stand, ReadOnly or not.
     bool WriteToEcu() override;
+    // One key per element: Name + i, Name + RowIndex + "_" + i for a map row, Name + i +
+    // "_" + ColIndex for a map column. Loading starts from the held values; a missing key,
+    // an unparsable user text or a raw text that is no integer keeps its element. A user
+    // value whose conversion has no value refuses the whole load (nothing stored or
+    // written). With OldReadFileMode the values are only stored (with one silent re-read
+    // for a partial DataMask); otherwise written with WriteRawElements.
     bool SaveToIni(TCustomIniFile& Ini) override;
     bool LoadFromIni(TCustomIniFile& Ini) override;
     // A vector takes nothing from packets.
@@ -102,6 +108,9 @@ public:
     // conversion has no value changes nothing and makes the call fail (with OnError when
     // writing). Sends WM_DATA_CHANGED when done.
     bool ApplyDefaults(bool WriteToEcu) override;
+    // The entry "F3|F4|F5 descriptor mask ArrayDimension 1 values...". Loading writes the
+    // entry's values in order with WriteRawElements: missing ones are 0, surplus ones are
+    // ignored.
     bool LoadCommandEntry(TCustomIniFile& Ini) override;
     bool SaveCommandEntry(TCustomIniFile& Ini) override;
     bool ReadCommandField(TCustomIniFile& Ini, int Index, int* Value) override;

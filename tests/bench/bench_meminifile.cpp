@@ -5,13 +5,11 @@
 // same text in the same run; that row is skipped when python3 is not installed.
 
 #include "inistore/Qormeminifile.h"
+#include "tests/bench/ConfigParserReference.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -127,49 +125,9 @@ void BM_DeleteKey(benchmark::State& State) {
     State.counters["lines"] = double(side) * side;
 }
 
-// Times configparser's read_string on the same text inside one python3 process and
-// reports the median of its runs as this row's time. That is CPU time of the process, to
-// compare with the CPU column of the rows above.
-constexpr const char* kConfigParserScript =
-    "import configparser, statistics, sys, time\n"
-    "text = open(sys.argv[1], newline=\"\").read()\n"
-    "times = []\n"
-    "for _ in range(int(sys.argv[2])):\n"
-    "    parser = configparser.ConfigParser()\n"
-    "    start = time.process_time()\n"
-    "    parser.read_string(text)\n"
-    "    times.append(time.process_time() - start)\n"
-    "print(statistics.median(times), len(parser[\"Map\"]))\n";
-
 void BM_ConfigParserParse(benchmark::State& State) {
     const int side = static_cast<int>(State.range(0));
-    const auto dir = std::filesystem::temp_directory_path();
-    const auto tag = std::to_string(::getpid()) + "-" + std::to_string(side);
-    const auto textFile = dir / ("qor-bench-map-" + tag + ".ini");
-    const auto scriptFile = dir / ("qor-bench-configparser-" + tag + ".py");
-    std::ofstream(textFile, std::ios::binary) << MapText(side);
-    std::ofstream(scriptFile, std::ios::binary) << kConfigParserScript;
-    const std::string command =
-        "python3 '" + scriptFile.string() + "' '" + textFile.string() + "' 5 2>/dev/null";
-
-    for (auto _ : State) {
-        double seconds = 0;
-        long keys = 0;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        const bool read = pipe && std::fscanf(pipe, "%lf %ld", &seconds, &keys) == 2;
-        const int status = pipe ? ::pclose(pipe) : -1;
-        if (!read || status != 0) {
-            State.SkipWithError("python3 with configparser not available: row skipped");
-            break;
-        }
-        if (keys != long(side) * side) {
-            State.SkipWithError("configparser read a different number of keys");
-            break;
-        }
-        State.SetIterationTime(seconds);
-    }
-    std::filesystem::remove(textFile);
-    std::filesystem::remove(scriptFile);
+    qor::bench::TimeConfigParser(State, MapText(side), "Map", long(side) * side);
     CountCells(State, side, 0);
 }
 
