@@ -81,6 +81,26 @@ void BM_SetStringsThenIndexOfName(benchmark::State& State) {
 }
 BENCHMARK(BM_SetStringsThenIndexOfName)->Arg(kDraws)->Arg(kWarmDraws);
 
+// The same writes without the look-ups: subtracted from the row above, it leaves the cost
+// of a look-up that follows a write.
+void BM_SetStringsOnly(benchmark::State& State) {
+    THashedStringList list;
+    FillKeys(list);
+    const auto draws = static_cast<std::size_t>(State.range(0));
+    const std::vector<int> written = RandomLines(2, draws);
+    std::vector<std::string> lines;
+    for (const int l : written)
+        lines.push_back("Key" + std::to_string(l) + "=v" + std::to_string(l));
+    list.IndexOfName("Key0");
+    std::size_t k = 0;
+    for (auto _ : State) {
+        const std::size_t i = k++ & (draws - 1);
+        list.SetStrings(written[i], lines[i]);
+    }
+    benchmark::DoNotOptimize(list.Count());
+}
+BENCHMARK(BM_SetStringsOnly)->Arg(kDraws)->Arg(kWarmDraws);
+
 // SetValues on an existing name (a look-up and an in-place edit), then another look-up.
 void BM_SetValuesThenIndexOfName(benchmark::State& State) {
     THashedStringList list;
