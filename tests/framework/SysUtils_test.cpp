@@ -5,8 +5,11 @@
 #include <cmath>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <iomanip>
 #include <limits>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace qor {
 namespace {
@@ -220,6 +223,27 @@ TEST(FormatGTest, MatchesPrintfInTheCLocale) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Text);
         EXPECT_EQ(FormatG(c.Value), c.Text);
+    }
+}
+
+TEST(FormatGTest, AgreesWithPrintfAcrossMagnitudesAndRoundingEdges) {
+    // The C library's own "%g" (the test runs in the "C" locale) is the reference for
+    // values on both sides of the fast path's limits and of six-digit rounding.
+    std::vector<double> values{999999.4,          999999.5,  999999.0, 99999.95,  0.0001,
+                               0.00009999995,     0.1 + 0.2, 123456.5, 1234.5675, -0.00012345,
+                               1e-4 * 0.99999999, 65535.0,   -32768.0, 0.75,      2.5e-3,
+                               123.4565,          1e6};
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-7, 8);
+    for (int i = 0; i < 20000; ++i)
+        values.push_back(mantissa(random) * std::pow(10.0, exponent(random)));
+    for (int i = -2000; i <= 2000; ++i)
+        values.push_back(i * 0.1);
+    for (double v : values) {
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%g", v);
+        ASSERT_EQ(FormatG(v), expected) << "value " << std::setprecision(17) << v;
     }
 }
 
