@@ -264,28 +264,8 @@ bool TQorMatrix::WriteByShape(TSerInterface& Link, const TRows& S) {
 }
 
 bool TQorMatrix::BlockWrite(TRows S) {
-    TQorConnection* con = Connection();
-    if (!con || !con->LoadDll()) {
-        // Nothing reaches the ECU, but the new values stay in memory.
-        FDataValid = false;
-        FRawValues = std::move(S);
-        DoError(true);
-        return true;
-    }
-    double scratch = 0.0;
-    if (!DoBeforeSetData(&scratch, 0.0, -1, -1))
-        return false;
-    {
-        TCriticalSectionGuard lock(con->LinkLock());
-        FDataValid = WriteByShape(*con->SerInterface(), S);
-    }
-    if (FDataValid) {
-        FRawValues = std::move(S);
-        DoSetData();
-    } else {
-        DoError(true);
-    }
-    return FDataValid;
+    return WriteBlock([&](TSerInterface& Link) { return WriteByShape(Link, S); },
+                      [&] { FRawValues = std::move(S); });
 }
 
 bool TQorMatrix::WriteToEcu() {

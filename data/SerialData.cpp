@@ -365,6 +365,32 @@ bool TQorSerialData::ReadThroughLink(TQorConnection& Link,
     return FDataValid;
 }
 
+bool TQorSerialData::WriteBlock(const std::function<bool(TSerInterface&)>& Transfer,
+                                const std::function<void()>& Keep) {
+    TQorConnection* con = Connection();
+    if (!con || !con->LoadDll()) {
+        // Nothing reaches the ECU, but the new values stay in memory.
+        FDataValid = false;
+        Keep();
+        DoError(true);
+        return true;
+    }
+    double scratch = 0.0;
+    if (!DoBeforeSetData(&scratch, 0.0, -1, -1))
+        return false;
+    {
+        TCriticalSectionGuard lock(con->LinkLock());
+        FDataValid = Transfer(*con->SerInterface());
+    }
+    if (FDataValid) {
+        Keep();
+        DoSetData();
+    } else {
+        DoError(true);
+    }
+    return FDataValid;
+}
+
 bool TQorSerialData::ReloadFromEcu() {
     FDataValid = false;
     return ReadFromEcu();

@@ -274,6 +274,12 @@ protected:
     // word; exactly one of OnGetData or OnError; WM_DATA_STATUS for a nonzero status, whose
     // bit 4 keeps the data usable. Sets and returns DataValid.
     bool ReadThroughLink(TQorConnection& Link, const std::function<bool(TSerInterface&)>& Transfer);
+    // The block write of vectors and maps: without a library Keep stores the new values,
+    // DataValid clears and OnError(true) fires, and the result is true; otherwise
+    // BeforeSetData may abort, Transfer runs under LinkLock, and on success Keep stores the
+    // values and OnSetData fires, on failure OnError(true). Sets DataValid to the outcome.
+    bool WriteBlock(const std::function<bool(TSerInterface&)>& Transfer,
+                    const std::function<void()>& Keep);
 
     void Notification(TComponent* AComponent, TOperation Operation) override;
 

@@ -189,28 +189,8 @@ bool TQorVector::WriteByMode(TSerInterface& Link, const std::vector<std::int32_t
 }
 
 bool TQorVector::BlockWrite(std::vector<std::int32_t> V) {
-    TQorConnection* con = Connection();
-    if (!con || !con->LoadDll()) {
-        // Nothing reaches the ECU, but the new values stay in memory.
-        FDataValid = false;
-        FRawValues = std::move(V);
-        DoError(true);
-        return true;
-    }
-    double scratch = 0.0;
-    if (!DoBeforeSetData(&scratch, 0.0, -1, -1))
-        return false;
-    {
-        TCriticalSectionGuard lock(con->LinkLock());
-        FDataValid = WriteByMode(*con->SerInterface(), V);
-    }
-    if (FDataValid) {
-        FRawValues = std::move(V);
-        DoSetData();
-    } else {
-        DoError(true);
-    }
-    return FDataValid;
+    return WriteBlock([&](TSerInterface& Link) { return WriteByMode(Link, V); },
+                      [&] { FRawValues = std::move(V); });
 }
 
 bool TQorVector::WriteToEcu() {
