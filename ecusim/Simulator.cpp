@@ -165,19 +165,21 @@ bool Simulator::RowLengthFits(std::uint32_t D, const SimItem& Item) {
     return perRow == 0 || perRow == static_cast<std::uint32_t>(Item.Cols);
 }
 
+bool Simulator::WholeItemFits(std::uint32_t D, const SimItem& Item) {
+    if (!IsMatrixLike(Item))
+        return false;
+    if (!(D & ddArray))
+        return Item.Elements() == 1;
+    return (Item.Rows == 1 || Item.Cols == 1) && RowLengthFits(D, Item);
+}
+
 bool Simulator::ReadData(std::uint32_t D, std::int32_t* Dest) {
     Call c(*this, qsoReadData, D);
     const SimItem* item = Enter(c, D);
     if (!item)
         return c.End(false);
-    if (!Dest || !IsMatrixLike(*item))
+    if (!Dest || !WholeItemFits(D, *item))
         return c.End(Fail(qssShapeMismatch));
-    if (!(D & ddArray)) {
-        if (item->Elements() != 1)
-            return c.End(Fail(qssShapeMismatch));
-    } else if ((item->Rows > 1 && item->Cols > 1) || !RowLengthFits(D, *item)) {
-        return c.End(Fail(qssShapeMismatch));
-    }
     for (int i = 0; i < item->Elements(); ++i)
         Dest[i] = FImage.Get(*item, i);
     c.Entry.Args[0] = item->Elements();
@@ -189,14 +191,8 @@ bool Simulator::WriteData(std::uint32_t D, const std::int32_t* Source) {
     const SimItem* item = Enter(c, D);
     if (!item)
         return c.End(false);
-    if (!Source || !IsMatrixLike(*item))
+    if (!Source || !WholeItemFits(D, *item))
         return c.End(Fail(qssShapeMismatch));
-    if (!(D & ddArray)) {
-        if (item->Elements() != 1)
-            return c.End(Fail(qssShapeMismatch));
-    } else if ((item->Rows > 1 && item->Cols > 1) || !RowLengthFits(D, *item)) {
-        return c.End(Fail(qssShapeMismatch));
-    }
     for (int i = 0; i < item->Elements(); ++i)
         FImage.Set(*item, i, Source[i]);
     c.Entry.Args[0] = item->Elements();

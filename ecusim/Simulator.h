@@ -76,6 +76,9 @@ private:
     bool Fail(std::int32_t Status);
     bool Done();
     bool RowLengthFits(std::uint32_t D, const SimItem& Item);
+    // ReadData and WriteData move a whole item: one value without the array bit, else a
+    // vector, a one-row or a one-column map whose row length agrees with the descriptor.
+    bool WholeItemFits(std::uint32_t D, const SimItem& Item);
 
     std::mutex FMutex;
     SimImage FImage;
