@@ -1,5 +1,6 @@
 #include "data/Number.h"
 
+#include "data/ArrayTransfer.h"
 #include "framework/CriticalSection.h"
 #include "framework/Properties.h"
 #include "link/QorConnection.h"
@@ -80,22 +81,31 @@ void TQorNumber::RestoreValues() {
     FRawValue = FSavedRawValue;
 }
 
-bool TQorNumber::Transfer(TAccess Access, int Raw) {
-    TSerInterface* link = Connection()->SerInterface();
+bool TQorNumber::Read(TSerInterface& Link) {
     const std::uint32_t dd = DataDescriptor();
-    const bool read = Access == TAccess::Read;
-    if (FByAddress) {
-        const auto address = static_cast<std::uint32_t>(FAddress);
-        return read ? link->ReadAtAddress(dd, address, &FRawValue)
-                    : link->WriteAtAddress(dd, address, Raw);
-    }
+    // A library may answer with more than the one value asked for (a vector element of a
+    // map item gets a whole row): it reads into room for the largest answer, and the
+    // number keeps the first value.
+    return ReadValues(&FRawValue, 1, [&](std::int32_t* Dest) {
+        if (FByAddress)
+            return Link.ReadAtAddress(dd, static_cast<std::uint32_t>(FAddress), Dest);
+        if (FRowIndex < 0)
+            return Link.ReadData(dd, Dest);
+        if (FColIndex < 0)
+            return Link.ReadIndexed(dd, Dest, FRowIndex);
+        return Link.ReadElement(dd, Dest, FRowIndex, FColIndex);
+    });
+}
+
+bool TQorNumber::Write(TSerInterface& Link, int Raw) {
+    const std::uint32_t dd = DataDescriptor();
+    if (FByAddress)
+        return Link.WriteAtAddress(dd, static_cast<std::uint32_t>(FAddress), Raw);
     if (FRowIndex < 0)
-        return read ? link->ReadData(dd, &FRawValue) : link->WriteValue(dd, Raw);
+        return Link.WriteValue(dd, Raw);
     if (FColIndex < 0)
-        return read ? link->ReadIndexed(dd, &FRawValue, FRowIndex)
-                    : link->WriteIndexed(dd, FRowIndex, Raw);
-    return read ? link->ReadElement(dd, &FRawValue, FRowIndex, FColIndex)
-                : link->WriteElement(dd, FRowIndex, FColIndex, Raw);
+        return Link.WriteIndexed(dd, FRowIndex, Raw);
+    return Link.WriteElement(dd, FRowIndex, FColIndex, Raw);
 }
 
 bool TQorNumber::ReadFromEcu() {
@@ -106,7 +116,7 @@ bool TQorNumber::ReadFromEcu() {
     // Without a library there is nothing to read; the next call tries again.
     if (!con || !con->LoadDll())
         return true;
-    return ReadThroughLink(*con, [this](TSerInterface&) { return Transfer(TAccess::Read, 0); });
+    return ReadThroughLink(*con, [this](TSerInterface& Link) { return Read(Link); });
 }
 
 bool TQorNumber::WriteEcuValue(int Raw) {
@@ -119,7 +129,7 @@ bool TQorNumber::WriteEcuValue(int Raw) {
     }
     {
         TCriticalSectionGuard lock(con->LinkLock());
-        FDataValid = Transfer(TAccess::Write, Raw);
+        FDataValid = Write(*con->SerInterface(), Raw);
     }
     if (FDataValid) {
         FRawValue = Raw;

@@ -102,9 +102,9 @@ protected:
     int FSavedRawValue = 0;
 
 private:
-    enum class TAccess { Read, Write };
-    // The library call of the addressing mode; the caller holds LinkLock.
-    bool Transfer(TAccess Access, int Raw);
+    // The library calls of the addressing mode; the caller holds LinkLock.
+    bool Read(TSerInterface& Link);
+    bool Write(TSerInterface& Link, int Raw);
     // SetEcuValue and WriteToEcu after the ReadOnly check.
     bool WriteRaw(int Raw);
     // The INI key of the value, by Type.
