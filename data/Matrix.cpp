@@ -209,8 +209,8 @@ bool TQorMatrix::ReadFromEcu() {
         return false;
     }
     if (!con->LoadDll()) {
-        DoError(false);
         FDataValid = false;
+        DoError(false);
         return false;
     }
     return ReadThroughLink(*con, [this](TSerInterface& Link) { return ReadByShape(Link); });
@@ -284,7 +284,7 @@ bool TQorMatrix::WriteRawCells(const TRows& Values) {
     if (!FullMask()) {
         // Only the masked bits are ours: the others come fresh from the ECU.
         if (!SilentReload())
-            return false;
+            return false; // also when a handler of the re-read destroyed this object
         const int mask = DataMask();
         for (std::size_t r = 0; r < s.size(); ++r)
             for (std::size_t c = 0; c < s[r].size(); ++c)
@@ -296,9 +296,16 @@ bool TQorMatrix::WriteRawCells(const TRows& Values) {
 bool TQorMatrix::GetCellValue(int Row, int Col, double& Value) {
     if (!InShape(Row, Col))
         return false;
-    std::int32_t& cell = FRawValues[static_cast<std::size_t>(Row)][static_cast<std::size_t>(Col)];
-    const std::int32_t kept = cell;
+    const std::int32_t kept =
+        FRawValues[static_cast<std::size_t>(Row)][static_cast<std::size_t>(Col)];
+    TComponentWatch self(this);
     const bool ok = ReadFromEcu();
+    // A handler of the read may have destroyed or reshaped the map.
+    if (self.Destroyed() || !InShape(Row, Col)) {
+        Value = 0.0;
+        return false;
+    }
+    std::int32_t& cell = FRawValues[static_cast<std::size_t>(Row)][static_cast<std::size_t>(Col)];
     if (!ok)
         cell = kept;
     Value = EcuToUser(cell);
@@ -326,8 +333,9 @@ bool TQorMatrix::SetCellValue(int Row, int Col, double Value) {
     if (ReadOnly() || !InShape(Row, Col))
         return false;
     double prev = 0.0;
+    TComponentWatch self(this);
     GetCellValue(Row, Col, prev);
-    if (!DoBeforeSetData(&Value, prev, Row, Col))
+    if (self.Destroyed() || !DoBeforeSetData(&Value, prev, Row, Col) || self.Destroyed())
         return false;
     if (!InShape(Row, Col)) // the handler reshaped the map
         return false;
@@ -337,6 +345,11 @@ bool TQorMatrix::SetCellValue(int Row, int Col, double Value) {
     // the held value.
     const TToEcuResult converted =
         con ? ConvertToEcu(Value, std::nullopt, &cell) : ConvertUnmerged(Value, std::nullopt, cell);
+    // A handler of the mask merge's re-read may have destroyed the map, or the connection.
+    if (self.Destroyed())
+        return false;
+    if (con && Connection() != con)
+        con = nullptr;
     switch (converted.Outcome) {
     case TToEcuOutcome::NoValue:
         DoConversionError(converted.Raw);
@@ -361,13 +374,14 @@ bool TQorMatrix::SetCellValue(int Row, int Col, double Value) {
         TCriticalSectionGuard lock(con->LinkLock());
         FDataValid = WriteCell(*con->SerInterface(), Row, Col, converted.Raw);
     }
-    if (FDataValid) {
+    const bool written = FDataValid;
+    if (written) {
         cell = converted.Raw;
         DoSetData();
     } else {
         DoError(true);
     }
-    return FDataValid;
+    return written && !self.Destroyed();
 }
 
 bool TQorMatrix::ApplyDefaults(bool WriteToEcu) {
@@ -387,7 +401,10 @@ bool TQorMatrix::ApplyDefaults(bool WriteToEcu) {
     if (!FullMask()) {
         // One re-read for the whole map: a re-read per cell would overwrite the cells
         // already converted with the ECU's values.
+        TComponentWatch self(this);
         const bool reread = SilentReload();
+        if (self.Destroyed())
+            return false;
         if (!reread && WriteToEcu)
             return false; // writing would clear the ECU's bits around the field
         const int mask = DataMask();
@@ -396,7 +413,8 @@ bool TQorMatrix::ApplyDefaults(bool WriteToEcu) {
                 s[r][c] = (reread ? FRawValues[r][c] & ~mask : 0) | (s[r][c] & mask);
     }
     FRawValues = s;
-    const bool ok = !WriteToEcu || BlockWrite(std::move(s));
+    TComponentWatch self(this);
+    const bool ok = !WriteToEcu || (BlockWrite(std::move(s)) && !self.Destroyed());
     if (ok)
         NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
     return ok;

@@ -124,25 +124,33 @@ bool TQorNumber::WriteEcuValue(int Raw) {
     TQorConnection* con = Connection();
     if (!con || !con->LoadDll()) {
         FRawValue = Raw;
+        TComponentWatch self(this);
         DoError(true);
-        return true;
+        return !self.Destroyed();
     }
     {
         TCriticalSectionGuard lock(con->LinkLock());
         FDataValid = Write(*con->SerInterface(), Raw);
     }
-    if (FDataValid) {
+    const bool written = FDataValid;
+    TComponentWatch self(this);
+    if (written) {
         FRawValue = Raw;
         DoSetData();
     } else {
         DoError(true);
     }
-    return FDataValid;
+    return written && !self.Destroyed();
 }
 
 bool TQorNumber::TryReadUserValue(double& Value) {
     SaveValues();
+    TComponentWatch self(this);
     const bool ok = ReadFromEcu();
+    if (self.Destroyed()) { // by a handler of the read
+        Value = 0.0;
+        return false;
+    }
     if (!ok)
         RestoreValues();
     Value = EcuToUser(FRawValue);
@@ -160,10 +168,13 @@ bool TQorNumber::SetUserValue(double Value) {
         NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
         return false;
     }
+    TComponentWatch self(this);
     const double prev = GetUserValue();
-    if (!DoBeforeSetData(&Value, prev, -1, -1))
+    if (self.Destroyed() || !DoBeforeSetData(&Value, prev, -1, -1) || self.Destroyed())
         return false;
     const TToEcuResult converted = ConvertToEcu(Value, std::nullopt, &FRawValue);
+    if (self.Destroyed())
+        return false;
     switch (converted.Outcome) {
     case TToEcuOutcome::NoValue:
         DoConversionError(converted.Raw);
@@ -179,11 +190,12 @@ bool TQorNumber::SetUserValue(double Value) {
 
 bool TQorNumber::WriteRaw(int Raw) {
     double scratch = 0.0;
-    if (!DoBeforeSetData(&scratch, 0.0, -1, -1))
+    TComponentWatch self(this);
+    if (!DoBeforeSetData(&scratch, 0.0, -1, -1) || self.Destroyed())
         return false;
     if (!FullMask()) {
         if (!SilentReload())
-            return false;
+            return false; // also when a handler of the re-read destroyed this object
         Raw = (FRawValue & ~DataMask()) | (Raw & DataMask());
     }
     return WriteEcuValue(Raw);
@@ -198,7 +210,10 @@ bool TQorNumber::WriteToEcu() {
 }
 
 bool TQorNumber::ApplyDefaults(bool WriteToEcu) {
+    TComponentWatch self(this);
     const TToEcuResult converted = ConvertToEcu(FDefaultValue, std::nullopt, &FRawValue);
+    if (self.Destroyed())
+        return false;
     if (converted.Outcome == TToEcuOutcome::NoValue) {
         if (WriteToEcu)
             DoConversionError(converted.Raw);
@@ -209,19 +224,24 @@ bool TQorNumber::ApplyDefaults(bool WriteToEcu) {
     FRawValue = converted.Raw;
     bool ok = true;
     if (WriteToEcu)
-        ok = WriteEcuValue(converted.Raw);
+        ok = WriteEcuValue(converted.Raw) && !self.Destroyed();
     if (ok)
         NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
     return ok;
 }
 
 void TQorNumber::DecodePacket(const std::uint8_t* Data) {
+    // Taken before BeforeGetData: its handler may free the buffer's owner.
+    const std::uint8_t low = Data[0], high = DataLength() == 2 ? Data[1] : 0;
+    TComponentWatch self(this);
     DoBeforeGetData();
+    if (self.Destroyed())
+        return;
     if (DataLength() == 2) {
-        const auto word = static_cast<std::uint16_t>(Data[0] | (Data[1] << 8));
+        const auto word = static_cast<std::uint16_t>(low | (high << 8));
         FRawValue = Signed() ? static_cast<std::int16_t>(word) : word;
     } else {
-        FRawValue = Signed() ? static_cast<std::int8_t>(Data[0]) : Data[0];
+        FRawValue = Signed() ? static_cast<std::int8_t>(low) : low;
     }
     DoGetData();
 }

@@ -116,13 +116,18 @@ void TQorPacketData::DecodePacket(const std::uint8_t* Data) {
     std::memcpy(&length, Data, sizeof length);
     if (!ValueWithin(length))
         return;
-    DoBeforeGetData();
+    // Taken before BeforeGetData: its handler may free the buffer's owner (the refresher).
     const std::uint8_t* at = Data + sizeof length + FOffset;
+    const std::uint8_t low = at[0], high = DataLength() == 2 ? at[1] : 0;
+    TComponentWatch self(this);
+    DoBeforeGetData();
+    if (self.Destroyed())
+        return;
     if (DataLength() == 2) {
-        const auto value = static_cast<std::uint16_t>(at[0] | (at[1] << 8));
+        const auto value = static_cast<std::uint16_t>(low | (high << 8));
         FRawValue = Signed() ? static_cast<std::int16_t>(value) : value;
     } else {
-        FRawValue = Signed() ? static_cast<std::int8_t>(at[0]) : at[0];
+        FRawValue = Signed() ? static_cast<std::int8_t>(low) : low;
     }
     DoGetData();
 }
@@ -142,6 +147,7 @@ bool TQorPacketData::ReadFromEcu() {
                                       &buffer[0]);
         status = link->GetLastStatus();
     }
+    TComponentWatch self(this);
     if (FDataValid) {
         // A packet too short for this value brings no value: the read does not count.
         FDataValid = ValueWithin(buffer[0]);
@@ -150,8 +156,13 @@ bool TQorPacketData::ReadFromEcu() {
     } else {
         DoError(false);
     }
-    if (status != 0)
+    if (self.Destroyed())
+        return false;
+    if (status != 0) {
         DoStatus(status);
+        if (self.Destroyed())
+            return false;
+    }
     return FDataValid;
 }
 

@@ -242,14 +242,30 @@ void TQorSerialData::RemoveClient(TComponent* Client) {
 void TQorSerialData::NotifyClients(unsigned Message, WPARAM WParam, LPARAM LParam) {
     if (!FNotifyEnabled)
         return;
-    // A handler may add or remove clients: the list is read afresh at every step.
-    for (std::size_t i = 0; i < FClients.size(); ++i) {
+    TComponentWatch self(this);
+    // A client may add or remove clients, destroy itself or destroy this object: the list
+    // is read afresh at every step, and a client that left is not stepped over.
+    for (std::size_t i = 0; i < FClients.size();) {
         TComponent* client = FClients[i];
         if (auto* control = dynamic_cast<TControl*>(client))
             control->Perform(Message, WParam, LParam);
         else if (auto* data = dynamic_cast<TQorSerialData*>(client))
             data->NotifyClients(Message, WParam, LParam);
+        if (self.Destroyed())
+            return;
+        if (i < FClients.size() && FClients[i] == client)
+            ++i;
+        else
+            i = NextClientAfter(client, i);
     }
+}
+
+std::size_t TQorSerialData::NextClientAfter(const TComponent* Client, std::size_t Was) const {
+    // The client moved (clients before it left) or is gone (the next one took its place).
+    const auto it = std::find(FClients.begin(), FClients.end(), Client);
+    if (it != FClients.end())
+        return static_cast<std::size_t>(it - FClients.begin()) + 1;
+    return std::min(Was, FClients.size());
 }
 
 void TQorSerialData::Loaded() {
@@ -285,15 +301,19 @@ void TQorSerialData::DoError(bool Writing) {
 }
 
 void TQorSerialData::DoGetData() {
+    TComponentWatch self(this);
     if (FOnGetData)
         FOnGetData(this);
-    NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
+    if (!self.Destroyed())
+        NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
 }
 
 void TQorSerialData::DoSetData() {
+    TComponentWatch self(this);
     if (FOnSetData)
         FOnSetData(this);
-    NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
+    if (!self.Destroyed())
+        NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
 }
 
 void TQorSerialData::DoBeforeGetData() {
@@ -343,52 +363,80 @@ double TQorSerialData::DoConvertToUserIndex(int EcuValue, int Index) {
 
 bool TQorSerialData::ReadThroughLink(TQorConnection& Link,
                                      const std::function<bool(TSerInterface&)>& Transfer) {
+    TComponentWatch self(this);
     DoBeforeGetData();
+    if (self.Destroyed())
+        return false;
+    // The handler may have let go of the connection or destroyed it: then nothing is read.
+    TQorConnection* con = LinkStillThere(&Link);
+    if (!con) {
+        FDataValid = false;
+        DoError(false);
+        return false;
+    }
     int status = 0;
-    TSerInterface* link = Link.SerInterface();
+    TSerInterface* link = con->SerInterface();
     if (link->IsConnected()) {
-        TCriticalSectionGuard lock(Link.LinkLock());
+        TCriticalSectionGuard lock(con->LinkLock());
         FDataValid = Transfer(*link);
         status = link->GetLastStatus();
     } else {
         FDataValid = true;
     }
-    if (FDataValid)
+    const bool valid = FDataValid;
+    if (valid)
         DoGetData();
     else
         DoError(false);
+    if (self.Destroyed())
+        return false;
     if (status != 0) {
         DoStatus(status);
+        if (self.Destroyed())
+            return false;
         if (status & stDataUsable)
             FDataValid = true;
     }
     return FDataValid;
 }
 
+TQorConnection* TQorSerialData::LinkStillThere(const TQorConnection* Expected) const {
+    // A destroyed connection has cleared FConnection through free notification.
+    TQorConnection* con = Connection();
+    return con && con == Expected && con->DllLoaded() ? con : nullptr;
+}
+
 bool TQorSerialData::WriteBlock(const std::function<bool(TSerInterface&)>& Transfer,
                                 const std::function<void()>& Keep) {
+    TComponentWatch self(this);
     TQorConnection* con = Connection();
     if (!con || !con->LoadDll()) {
         // Nothing reaches the ECU, but the new values stay in memory.
         FDataValid = false;
         Keep();
         DoError(true);
-        return true;
+        return !self.Destroyed();
     }
     double scratch = 0.0;
-    if (!DoBeforeSetData(&scratch, 0.0, -1, -1))
+    if (!DoBeforeSetData(&scratch, 0.0, -1, -1) || self.Destroyed())
         return false;
+    if (!LinkStillThere(con)) {
+        FDataValid = false;
+        DoError(true);
+        return false;
+    }
     {
         TCriticalSectionGuard lock(con->LinkLock());
         FDataValid = Transfer(*con->SerInterface());
     }
-    if (FDataValid) {
+    const bool written = FDataValid;
+    if (written) {
         Keep();
         DoSetData();
     } else {
         DoError(true);
     }
-    return FDataValid;
+    return written && !self.Destroyed();
 }
 
 bool TQorSerialData::ReloadFromEcu() {

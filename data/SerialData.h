@@ -281,6 +281,10 @@ protected:
     bool WriteBlock(const std::function<bool(TSerInterface&)>& Transfer,
                     const std::function<void()>& Keep);
 
+    // Connection when it is still Expected with its library loaded (an event handler may
+    // have cleared or destroyed it meanwhile), otherwise null.
+    TQorConnection* LinkStillThere(const TQorConnection* Expected) const;
+
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
     // Called after a setter changed the DataDescriptor (SerialCode, DataLength or Signed),
@@ -317,6 +321,8 @@ private:
     bool RefersTo(const TComponent* C) const;
     // True when Client passes messages on (through its own clients) back to this object.
     bool RelaysTo(const TQorSerialData* Client, const TQorSerialData* Target) const;
+    // Where NotifyClients goes on after Client's message changed the list.
+    std::size_t NextClientAfter(const TComponent* Client, std::size_t Was) const;
 
     int FDataLength = 1;
     int FDataMask = 255;

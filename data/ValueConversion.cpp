@@ -58,9 +58,12 @@ bool TQorSerialData::FullMask() const {
 }
 
 bool TQorSerialData::SilentReload() {
+    TComponentWatch self(this);
     const bool enabled = FNotifyEnabled;
     FNotifyEnabled = false;
     const bool ok = ReloadFromEcu();
+    if (self.Destroyed())
+        return false;
     FNotifyEnabled = enabled;
     return ok;
 }
@@ -167,7 +170,11 @@ TQorSerialData::TToEcuResult TQorSerialData::ConvertToEcu(double UserValue,
         return converted;
     // Only some bits belong to this datum: take the others from the ECU as they are now.
     const int r = converted.Raw;
-    if (SilentReload())
+    TComponentWatch self(this);
+    const bool reread = SilentReload();
+    if (self.Destroyed()) // a handler of the re-read destroyed this object
+        return {r, TToEcuOutcome::ReadBackFailed};
+    if (reread)
         return {(*Current & ~FDataMask) | (r & FDataMask), TToEcuOutcome::Converted};
     return {r & FDataMask, TToEcuOutcome::ReadBackFailed};
 }

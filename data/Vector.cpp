@@ -152,8 +152,8 @@ bool TQorVector::ReadFromEcu() {
         return false;
     }
     if (!con->LoadDll()) {
-        DoError(false);
         FDataValid = false;
+        DoError(false);
         return false;
     }
     return ReadThroughLink(*con, [this](TSerInterface& Link) { return ReadByMode(Link); });
@@ -204,7 +204,7 @@ bool TQorVector::WriteRawElements(std::span<const std::int32_t> Values) {
     if (!FullMask()) {
         // Only the masked bits are ours: the others come fresh from the ECU.
         if (!SilentReload())
-            return false;
+            return false; // also when a handler of the re-read destroyed this object
         const int mask = DataMask();
         for (std::size_t i = 0; i < v.size(); ++i)
             v[i] = (FRawValues[i] & ~mask) | (v[i] & mask);
@@ -219,7 +219,12 @@ bool TQorVector::GetElementValue(int Index, double& Value) {
     }
     const auto i = static_cast<std::size_t>(Index);
     const std::int32_t kept = FRawValues[i];
+    TComponentWatch self(this);
     const bool ok = ReadFromEcu();
+    if (self.Destroyed()) { // by a handler of the read
+        Value = 0.0;
+        return false;
+    }
     if (!ok)
         FRawValues[i] = kept;
     Value = EcuToUserIndex(FRawValues[i], Index);
@@ -243,7 +248,10 @@ bool TQorVector::ApplyDefaults(bool WriteToEcu) {
     if (!FullMask()) {
         // One re-read for the whole array: a re-read per element would overwrite the
         // elements already converted with the ECU's values.
+        TComponentWatch self(this);
         const bool reread = SilentReload();
+        if (self.Destroyed())
+            return false;
         if (!reread && WriteToEcu)
             return false; // writing would clear the ECU's bits around the field
         const int mask = DataMask();
@@ -251,7 +259,8 @@ bool TQorVector::ApplyDefaults(bool WriteToEcu) {
             v[i] = (reread ? FRawValues[i] & ~mask : 0) | (v[i] & mask);
     }
     FRawValues = v;
-    const bool ok = !WriteToEcu || BlockWrite(std::move(v));
+    TComponentWatch self(this);
+    const bool ok = !WriteToEcu || (BlockWrite(std::move(v)) && !self.Destroyed());
     if (ok)
         NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
     return ok;

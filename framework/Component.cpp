@@ -54,6 +54,24 @@ bool IsValidIdent(const std::string& s) {
 
 } // namespace
 
+TComponentWatch::TComponentWatch(TComponent* Component) : FComponent(Component) {
+    if (FComponent) {
+        FNext = FComponent->FWatches;
+        FComponent->FWatches = this;
+    }
+}
+
+TComponentWatch::~TComponentWatch() {
+    if (!FComponent)
+        return;
+    // Watches usually end innermost first, but need not.
+    for (TComponentWatch** link = &FComponent->FWatches; *link; link = &(*link)->FNext)
+        if (*link == this) {
+            *link = FNext;
+            break;
+        }
+}
+
 TComponent::TComponent(TComponent* AOwner) {
     if (AOwner)
         AOwner->InsertComponent(this);
@@ -75,6 +93,8 @@ TComponent::~TComponent() {
         owner->RemoveComponent(this);
         broadcast.Deliver(owner);
     }
+    for (TComponentWatch* w = FWatches; w; w = w->FNext)
+        w->FComponent = nullptr;
 }
 
 void TComponent::SetName(const std::string& NewName) {

@@ -64,6 +64,26 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+class TComponent;
+
+// Tells whether a component was destroyed while the watch lived. An operation that calls
+// out to application code (an event handler, a client's message) holds one on the stack
+// and stops touching the component when the handler destroyed it. Costs no allocation.
+class TComponentWatch {
+public:
+    explicit TComponentWatch(TComponent* Component);
+    ~TComponentWatch();
+    TComponentWatch(const TComponentWatch&) = delete;
+    TComponentWatch& operator=(const TComponentWatch&) = delete;
+
+    bool Destroyed() const { return FComponent == nullptr; }
+
+private:
+    friend class TComponent;
+    TComponent* FComponent;
+    TComponentWatch* FNext = nullptr;
+};
+
 class TComponent : public TPersistent {
 public:
     using inherited = TPersistent;
@@ -121,6 +141,7 @@ protected:
 
 private:
     friend class TNotificationBroadcast;
+    friend class TComponentWatch;
 
     void InsertComponent(TComponent* AComponent);
     void RemoveComponent(TComponent* AComponent);
@@ -134,6 +155,7 @@ private:
     std::vector<TComponent*> FFreeNotifies;
     TComponentState FComponentState;
     std::intptr_t FTag = 0;
+    TComponentWatch* FWatches = nullptr; // watches on the stack, innermost first
 };
 
 } // namespace qor

@@ -17,7 +17,10 @@ TDataRefresher::~TDataRefresher() {
         FThread->ClearElements();
         FThread->RequestTermination();
         FThread->Resume();
-        FThread->WaitFor();
+        // Destroyed by a delivery of its own pass, the worker waits for the very call that
+        // is running: freeing the thread releases and joins it without waiting for the pass.
+        if (!FThread->InPass())
+            FThread->WaitFor();
         FThread.reset();
     }
     if (FConnection)

@@ -15,8 +15,9 @@ namespace {
 
 constexpr int MinimumInitialPause = 20;
 constexpr std::int32_t PacketRoom = 64;   // room a packet read offers
-constexpr std::size_t PacketInts = 64;    // 256 bytes: length and 252 data bytes
 constexpr std::int32_t ArrayValues = 255; // the most values one array read moves
+// Room of every element's buffer: 255 values, more than a packet's 256 bytes.
+constexpr std::size_t BufferInts = ArrayValues;
 
 } // namespace
 
@@ -28,6 +29,8 @@ TRefreshThread::TRefreshThread(bool CreateStopped, TThreadPriority Priority, int
 }
 
 TRefreshThread::~TRefreshThread() {
+    for (TPassFrame* pass = FPasses; pass; pass = pass->Outer)
+        pass->ThreadGone = true;
     RequestTermination();
     Shutdown(); // the worker is gone before the members it reads
 }
@@ -101,17 +104,16 @@ bool TRefreshThread::RegisterClient(TComponent* Target, int Interval, std::uint3
     auto element = std::make_unique<REFRESH_ELEMENT>();
     element->Descriptor = Descriptor;
     element->Index = Index;
-    std::size_t ints = 1;
-    if (Descriptor & ddPacket) {
-        ints = PacketInts;
+    if (Descriptor & ddPacket)
         element->Capacity = PacketRoom;
-    } else if (Descriptor & ddArray) {
-        ints = ArrayValues;
+    else if (Descriptor & ddArray)
         element->Capacity = ArrayValues;
-    } else {
+    else
         element->Capacity = 1;
-    }
-    element->Buffer = std::make_unique<std::int32_t[]>(ints);
+    // Whatever the descriptor promises, a library may answer ReadData or ReadIndexed with a
+    // whole row (a single value registered for a map item): every buffer has room for the
+    // largest answer of any read.
+    element->Buffer = std::make_unique<std::int32_t[]>(BufferInts);
     element->Clients.push_back(fresh);
     FElements.push_back(std::move(element));
     return true;
@@ -200,8 +202,15 @@ void TRefreshThread::RefreshPass() {
     const std::uint32_t now = FTickSource();
     struct TPassGuard {
         TRefreshThread& Thread;
-        explicit TPassGuard(TRefreshThread& T) : Thread(T) { ++Thread.FPassDepth; }
+        TPassFrame Frame;
+        explicit TPassGuard(TRefreshThread& T) : Thread(T), Frame{T.FPasses} {
+            Thread.FPasses = &Frame;
+            ++Thread.FPassDepth;
+        }
         ~TPassGuard() {
+            if (Frame.ThreadGone)
+                return;
+            Thread.FPasses = Frame.Outer;
             if (--Thread.FPassDepth == 0 && Thread.FNeedCompact)
                 Thread.Compact();
         }
@@ -228,6 +237,8 @@ void TRefreshThread::RefreshPass() {
                 control->Perform(WM_DATA_REFRESHED, reinterpret_cast<WPARAM>(element.Bytes()), 0);
             else if (auto* data = dynamic_cast<TRefreshTarget*>(target))
                 data->DecodePacket(element.Bytes());
+            if (guard.Frame.ThreadGone)
+                return;
             // The delivery may have grown the list (moving it) or unregistered the client.
             REFRESH_CLIENT& served = element.Clients[c];
             if (served.Target == target)

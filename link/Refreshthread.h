@@ -35,8 +35,9 @@ struct REFRESH_CLIENT {
 struct REFRESH_ELEMENT {
     std::uint32_t Descriptor = 0;
     std::int32_t Index = -1; // for ReadIndexed; negative for none (packets register -1)
-    // Packet: 256 bytes (int32 length, 252 data bytes). Array: room for 255 values, the
-    // most one read of a vector, map row or one-column map moves. Otherwise one value.
+    // Room for 255 values, the most one read of a vector, map row or one-column map moves,
+    // whatever the descriptor; a packet uses its first 256 bytes (int32 length, 252 data
+    // bytes).
     std::unique_ptr<std::int32_t[]> Buffer;
     // The room a packet read offers (64), or the number of int32 values in Buffer.
     std::int32_t Capacity = 0;
@@ -54,7 +55,11 @@ public:
     // thread enters Execute once started (MakeThread starts it).
     TRefreshThread(bool CreateStopped, TThreadPriority Priority, int Pause);
     // Ends the pause and the suspension, waits for the worker, then frees the registry.
+    // Called from a delivery of its own pass, it releases the worker that waits for that
+    // pass, and the pass stops once the delivery returns.
     ~TRefreshThread() override;
+    // True while a pass of this thread is on the stack.
+    bool InPass() const { return FPassDepth > 0; }
 
     // Milliseconds between passes; takes effect at the next pause. 0 or less is ignored.
     int SleepTime() const { return FSleepTime.load(std::memory_order_relaxed); }
@@ -122,6 +127,14 @@ private:
     TQorConnection* FConnection = nullptr;
     std::vector<std::unique_ptr<REFRESH_ELEMENT>> FElements;
     TTickSource FTickSource;
+    // One per pass on the stack, innermost first. A delivery may destroy this thread (its
+    // refresher, or the form that owns it, is freed by a handler): the destructor marks
+    // every running pass, which then returns without touching the thread again.
+    struct TPassFrame {
+        TPassFrame* Outer = nullptr;
+        bool ThreadGone = false;
+    };
+    TPassFrame* FPasses = nullptr;
     int FPassDepth = 0;        // > 0 while a pass delivers
     bool FNeedCompact = false; // something was unregistered during a pass
 
