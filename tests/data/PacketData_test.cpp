@@ -193,6 +193,9 @@ TEST_F(ThreadPacketRefresh, ActiveRegistersOnceAndOnlyTogglesTheClient) {
 
     PassAt(1001);
     EXPECT_EQ(Elements()[0]->Clients[0].LastTick, 1001u);
+    packet->SetActive(false);
+    packet->SetActive(true);
+    EXPECT_EQ(Elements()[0]->Clients[0].LastTick, 1001u) << "activation keeps the timing";
     packet->SetTimeInterval(10);
     EXPECT_EQ(Elements()[0]->Clients[0].Interval, 1000);
     packet->SetTimeInterval(20);
