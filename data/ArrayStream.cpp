@@ -39,6 +39,12 @@ void TQorMatrix::DefineProperties(TFiler& Filer) {
             const std::int64_t rows = Reader.ReadInteger();
             const std::int64_t cols = Reader.ReadInteger();
             // Every streamed value is read; those outside the present shape are dropped.
+            // Counts of 0 or less stream no values (any that follow make the list too long);
+            // huge counts end at the end of the list, at most one read per value.
+            if (rows <= 0 || cols <= 0) {
+                Reader.ReadListEnd();
+                return;
+            }
             for (std::int64_t r = 0; r < rows; ++r)
                 for (std::int64_t c = 0; c < cols; ++c) {
                     const double v = Reader.ReadFloat();

@@ -25,6 +25,11 @@ bool IsHexDigit(char c) {
     return HexDigitValue(c) >= 0;
 }
 
+// Nesting of objects, lists and collections, counted together. Real forms nest a few
+// levels; the limit keeps the recursive parser (and the tree's destruction) far from the
+// end of the stack in every build type.
+constexpr int MaxNesting = 200;
+
 class TFormParser {
 public:
     explicit TFormParser(std::string_view Text) : FText(Text) {}
@@ -45,6 +50,21 @@ private:
     [[noreturn]] void FailAt(const std::string& Message, int Line, int Column) const {
         throw EReadError(Message, Line, Column);
     }
+
+    // Held while one level of nesting is parsed.
+    class TNestingLevel {
+    public:
+        explicit TNestingLevel(TFormParser& Parser) : FParser(Parser) {
+            if (++FParser.FDepth > MaxNesting)
+                FParser.Fail("nested more than " + std::to_string(MaxNesting) + " levels deep");
+        }
+        ~TNestingLevel() { --FParser.FDepth; }
+        TNestingLevel(const TNestingLevel&) = delete;
+        TNestingLevel& operator=(const TNestingLevel&) = delete;
+
+    private:
+        TFormParser& FParser;
+    };
 
     bool AtEnd() const { return FPos >= FText.size(); }
     char Peek(std::size_t Ahead = 0) const {
@@ -100,6 +120,7 @@ private:
     }
 
     TFormNode ParseObject() {
+        const TNestingLevel level(*this);
         TFormNode node;
         node.Line = FLine;
         node.Column = FColumn;
@@ -202,9 +223,15 @@ private:
                 v = (v << 4) | static_cast<std::uint64_t>(HexDigitValue(Peek()));
                 Advance();
             }
-            // $FFFFFFFF reads as a 32-bit pattern the way the format writes unsigned values.
-            auto s = static_cast<std::int64_t>(v);
-            return TValue(negative ? -s : s);
+            // $FFFFFFFF reads as a 32-bit pattern the way the format writes unsigned values;
+            // a 64-bit pattern keeps its bits. Negated, the magnitude must fit.
+            constexpr std::uint64_t MinMagnitude = std::uint64_t{1} << 63;
+            if (!negative)
+                return TValue(static_cast<std::int64_t>(v));
+            if (v > MinMagnitude)
+                FailAt("hexadecimal number too large", line, column);
+            return TValue(v == MinMagnitude ? std::numeric_limits<std::int64_t>::min()
+                                            : -static_cast<std::int64_t>(v));
         }
         std::string digits;
         bool isFloat = false;
@@ -304,6 +331,7 @@ private:
     }
 
     TValue ParseList() {
+        const TNestingLevel level(*this);
         Expect('(');
         TValueList list;
         for (;;) {
@@ -344,6 +372,7 @@ private:
     }
 
     TValue ParseCollection() {
+        const TNestingLevel level(*this);
         Expect('<');
         TCollectionValue coll;
         for (;;) {
@@ -374,6 +403,7 @@ private:
     std::size_t FPos = 0;
     int FLine = 1;
     int FColumn = 1;
+    int FDepth = 0;
 };
 
 std::string QuoteString(const std::string& s) {

@@ -17,6 +17,7 @@
 #include <type_traits>
 #include <typeindex>
 #include <typeinfo>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -125,6 +126,17 @@ public:
 // Meta class of an object's dynamic type, or of its nearest registered ancestor.
 const TMetaClass* MetaClassOf(const TPersistent& Object);
 
+// An integer as the argument of an integer property's setter. A value that fits neither
+// the type nor its unsigned twin (whose bit pattern it then stands for, as $FFFFFFFF does
+// for an int) raises std::out_of_range instead of being cut to its low bits.
+template <class Arg> Arg IntegerArgument(std::int64_t Value) {
+    if constexpr (std::is_integral_v<Arg> && sizeof(Arg) < sizeof(std::int64_t)) {
+        if (!std::in_range<Arg>(Value) && !std::in_range<std::make_unsigned_t<Arg>>(Value))
+            throw std::out_of_range("integer " + std::to_string(Value) + " does not fit");
+    }
+    return static_cast<Arg>(Value);
+}
+
 // Collects the published properties of class C.
 template <class C> class TPublisher {
 public:
@@ -138,7 +150,7 @@ public:
         };
         p.Set = [Setter](TPersistent& o, const TValue& v) {
             using Arg = SetterArg<S>;
-            std::invoke(Setter, Self(o), static_cast<Arg>(v.As<std::int64_t>()));
+            std::invoke(Setter, Self(o), IntegerArgument<Arg>(v.As<std::int64_t>()));
         };
         return *this;
     }

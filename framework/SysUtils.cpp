@@ -221,8 +221,19 @@ std::string FloatToStr(double Value) {
 
     // Round to 15 significant digits first: the layout depends on the rounded exponent.
     char buf[32];
-    const auto [end, ec] =
-        std::to_chars(buf, buf + sizeof buf, Value, std::chars_format::scientific, 14);
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, Value, std::chars_format::scientific, 14);
+    double back = 0.0;
+    if (std::from_chars(buf, end, back).ec != std::errc() || std::isinf(back)) {
+        // Rounding up went past the largest double (1.79769313486232E308 does not read
+        // back): cut the digits instead, which stays below it.
+        end = std::to_chars(buf, buf + sizeof buf, Value, std::chars_format::scientific, 16).ptr;
+        const std::string_view longer(buf, static_cast<std::size_t>(end - buf));
+        const std::size_t e = longer.find('e');
+        std::string cut(longer.substr(0, (longer.front() == '-' ? 1 : 0) + 16));
+        cut += longer.substr(e);
+        std::copy(cut.begin(), cut.end(), buf);
+        end = buf + cut.size();
+    }
     const std::string_view sci(buf, static_cast<std::size_t>(end - buf)); // -d.ddde+XX
     const std::size_t ePos = sci.find('e');
     const bool negative = sci.front() == '-';

@@ -191,5 +191,37 @@ TEST_F(FormFile, FormReadsBackWithReferencesAndDefaults) {
     EXPECT_EQ(WriteComponentText(*copy), text) << "a second trip writes the same text";
 }
 
+TEST(FormFileCounts, MapDefaultCountsBeyondTheListEndWithoutLooping) {
+    RegisterDataClasses();
+    // Counts whose product is 0 stream no values; counts larger than the list end at its
+    // end with an error; no count makes the reader walk values that are not there.
+    const std::string head = "object Form: TComponent\n  object Map: TQorMatrix\n"
+                             "    ColCount = 2\n    RowCount = 2\n    DefaultValue = ";
+    struct TCase {
+        const char* List;
+        bool Ok;
+    };
+    const TCase cases[] = {
+        {"(0 9223372036854775807)", true},
+        {"(-9223372036854775807 -1)", true},
+        {"(9223372036854775807 -5 1.0)", false},
+        {"(9223372036854775807 9223372036854775807 1.0 2.0)", false},
+        {"(2 2 1.0 2.0 3.0 4.0)", true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.List);
+        const std::string text = head + c.List + "\n  end\nend\n";
+        if (c.Ok)
+            EXPECT_NO_THROW(ReadComponentText(text));
+        else
+            EXPECT_THROW(ReadComponentText(text), EReadError);
+    }
+    const auto form =
+        LoadComponentFromFile(std::string(QOR_TEST_DATA_DIR) + "/map-default-counts.qfm");
+    auto* map = dynamic_cast<TQorMatrix*>(form->FindComponent("Map"));
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(map->DefaultValues().at(1).at(1), 0.0);
+}
+
 } // namespace
 } // namespace qor::test

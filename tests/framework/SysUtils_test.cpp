@@ -160,6 +160,32 @@ TEST(FloatToStrTest, UsesTheDecimalSeparatorAndReadsBack) {
     }
 }
 
+TEST(FloatToStrTest, EveryFiniteDoubleReadsBackFinite) {
+    // Rounding to 15 digits must never carry a value past the largest double.
+    constexpr double Max = std::numeric_limits<double>::max();
+    const double values[] = {Max,
+                             -Max,
+                             std::nextafter(Max, 0.0),
+                             1.797693134862315e308,
+                             9.999999999999999e307,
+                             std::numeric_limits<double>::min(),
+                             std::numeric_limits<double>::denorm_min(),
+                             -std::numeric_limits<double>::denorm_min(),
+                             2.2250738585072009e-308};
+    for (const char separator : {'.', ','}) {
+        TFormatSettingsGuard guard({separator, separator == ',' ? '.' : ','});
+        for (const double v : values) {
+            const std::string text = FloatToStr(v);
+            SCOPED_TRACE(text);
+            double back = 0.0;
+            ASSERT_TRUE(TryStrToFloat(text, back));
+            EXPECT_TRUE(std::isfinite(back));
+            EXPECT_NEAR(back, v, std::fabs(v) * 1e-14);
+        }
+    }
+    EXPECT_EQ(FloatToStr(Max), "1.79769313486231E308");
+}
+
 TEST(FormatSettingsTest, GuardRestoresTheSettings) {
     const TFormatSettings before = FormatSettings();
     {
