@@ -18,8 +18,8 @@ std::string TObject::ClassName() const {
 
 void TPersistent::DefineProperties(TFiler& /*Filer*/) {}
 
-// Tells each component at most once, walking down the ownership tree of every receiver
-// as the framework does, so that owned components hear of what their owner hears.
+// Tells each receiver at most once. Only those who asked (and the owner) are told, so that
+// inserting or destroying a component costs the same however many siblings it has.
 class TNotificationBroadcast {
 public:
     TNotificationBroadcast(TComponent* Subject, TOperation Operation)
@@ -29,11 +29,6 @@ public:
         if (Receiver == FSubject || !FDone.insert(Receiver).second)
             return;
         Receiver->Notification(FSubject, FOperation);
-        // The receiver may have destroyed some of its components while handling it.
-        for (std::size_t i = Receiver->FComponents.size(); i-- > 0;) {
-            if (i < Receiver->FComponents.size())
-                Deliver(Receiver->FComponents[i]);
-        }
     }
 
 private:
@@ -41,6 +36,80 @@ private:
     TOperation FOperation;
     std::unordered_set<TComponent*> FDone;
 };
+
+bool TNotifyList::Contains(TComponent* C) const {
+    return Find(C) >= 0;
+}
+
+std::ptrdiff_t TNotifyList::Find(TComponent* C) const {
+    if (FItems.size() >= IndexFrom) {
+        const auto it = FIndex.find(C);
+        return it == FIndex.end() ? -1 : static_cast<std::ptrdiff_t>(it->second);
+    }
+    for (std::size_t i = FItems.size(); i-- > 0;)
+        if (FItems[i] == C)
+            return static_cast<std::ptrdiff_t>(i);
+    return -1;
+}
+
+bool TNotifyList::Add(TComponent* C) {
+    if (!C || Contains(C))
+        return false;
+    FItems.push_back(C);
+    ++FLive;
+    if (FItems.size() == IndexFrom) {
+        FIndex.clear();
+        for (std::size_t i = 0; i < FItems.size(); ++i)
+            if (FItems[i])
+                FIndex[FItems[i]] = i;
+    } else if (FItems.size() > IndexFrom) {
+        FIndex[C] = FItems.size() - 1;
+    }
+    return true;
+}
+
+void TNotifyList::Remove(TComponent* C) {
+    const std::ptrdiff_t at = Find(C);
+    if (at < 0)
+        return;
+    FItems[static_cast<std::size_t>(at)] = nullptr;
+    --FLive;
+    if (FItems.size() >= IndexFrom)
+        FIndex.erase(C);
+    if (FItems.size() - FLive > FLive) // more holes than entries
+        Compact();
+}
+
+TComponent* TNotifyList::PopBack() {
+    while (!FItems.empty()) {
+        TComponent* c = FItems.back();
+        FItems.pop_back();
+        if (!c)
+            continue;
+        --FLive;
+        FIndex.erase(c);
+        if (FItems.size() < IndexFrom)
+            FIndex.clear();
+        return c;
+    }
+    return nullptr;
+}
+
+void TNotifyList::Compact() {
+    std::erase(FItems, nullptr);
+    FIndex.clear();
+    if (FItems.size() >= IndexFrom)
+        for (std::size_t i = 0; i < FItems.size(); ++i)
+            FIndex[FItems[i]] = i;
+}
+
+std::size_t TComponent::TNameHash::operator()(std::string_view s) const {
+    return TextHash(s);
+}
+
+bool TComponent::TNameEqual::operator()(std::string_view a, std::string_view b) const {
+    return SameText(a, b);
+}
 
 namespace {
 
@@ -81,9 +150,7 @@ TComponent::~TComponent() {
     Destroying();
     // Everyone who asked hears of it before the owned components go.
     TNotificationBroadcast broadcast(this, opRemove);
-    while (!FFreeNotifies.empty()) {
-        TComponent* other = FFreeNotifies.back();
-        FFreeNotifies.pop_back();
+    while (TComponent* other = FFreeNotifies.PopBack()) {
         other->RemoveNotify(this);
         broadcast.Deliver(other);
     }
@@ -107,16 +174,27 @@ void TComponent::SetName(const std::string& NewName) {
         if (other && other != this)
             throw EComponentError("A component named " + NewName + " already exists");
     }
+    if (FOwner) {
+        FOwner->ForgetName(*this);
+        if (!NewName.empty())
+            FOwner->FNames.emplace(NewName, this);
+    }
     FName = NewName;
+}
+
+void TComponent::ForgetName(const TComponent& Child) {
+    if (Child.FName.empty())
+        return;
+    const auto it = FNames.find(Child.FName);
+    if (it != FNames.end() && it->second == &Child)
+        FNames.erase(it);
 }
 
 TComponent* TComponent::FindComponent(const std::string& AName) const {
     if (AName.empty())
         return nullptr;
-    for (TComponent* c : FComponents)
-        if (SameText(c->FName, AName))
-            return c;
-    return nullptr;
+    const auto it = FNames.find(AName);
+    return it == FNames.end() ? nullptr : it->second;
 }
 
 void TComponent::SetDesigning(bool Value) {
@@ -139,8 +217,7 @@ void TComponent::EndLoading() {
 void TComponent::FreeNotification(TComponent* AComponent) {
     if (!AComponent || AComponent == this)
         return;
-    if (FOwner && AComponent->FOwner == FOwner)
-        return; // the common owner tells both of them
+    // Also between components of one owner: the owner tells only those who asked.
     AddNotify(AComponent);
     AComponent->AddNotify(this);
 }
@@ -153,14 +230,11 @@ void TComponent::RemoveFreeNotification(TComponent* AComponent) {
 }
 
 void TComponent::AddNotify(TComponent* AComponent) {
-    if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent) == FFreeNotifies.end())
-        FFreeNotifies.push_back(AComponent);
+    FFreeNotifies.Add(AComponent);
 }
 
 void TComponent::RemoveNotify(TComponent* AComponent) {
-    auto it = std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent);
-    if (it != FFreeNotifies.end())
-        FFreeNotifies.erase(it);
+    FFreeNotifies.Remove(AComponent);
 }
 
 void TComponent::Loaded() {
@@ -185,9 +259,11 @@ void TComponent::InsertComponent(TComponent* AComponent) {
 }
 
 void TComponent::RemoveComponent(TComponent* AComponent) {
-    auto it = std::find(FComponents.begin(), FComponents.end(), AComponent);
-    if (it != FComponents.end())
-        FComponents.erase(it);
+    // Components usually go last created first: look from the end.
+    auto it = std::find(FComponents.rbegin(), FComponents.rend(), AComponent);
+    if (it != FComponents.rend())
+        FComponents.erase(std::next(it).base());
+    ForgetName(*AComponent);
     AComponent->FOwner = nullptr;
 }
 

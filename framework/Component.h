@@ -5,9 +5,12 @@
 // References between components never own; a component that refers to another asks for
 // its free notification and clears the reference in Notification(x, opRemove).
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace qor {
@@ -65,6 +68,29 @@ public:
 };
 
 class TComponent;
+
+// The components a component tells of its destruction, in the order they asked. Adding,
+// removing and looking one up take constant time on average however many there are (a
+// connection that thousands of data items refer to), and a small list stays a plain array.
+class TNotifyList {
+public:
+    bool Empty() const { return FLive == 0; }
+    bool Contains(TComponent* C) const;
+    // False when C is there already.
+    bool Add(TComponent* C);
+    void Remove(TComponent* C);
+    // Takes the one that asked last.
+    TComponent* PopBack();
+
+private:
+    static constexpr std::size_t IndexFrom = 16; // entries from which the index is kept
+    std::ptrdiff_t Find(TComponent* C) const;
+    void Compact();
+
+    std::vector<TComponent*> FItems; // removed entries are null until the next Compact
+    std::unordered_map<TComponent*, std::size_t> FIndex; // kept while FItems is large
+    std::size_t FLive = 0;
+};
 
 // Tells whether a component was destroyed while the watch lived. An operation that calls
 // out to application code (an event handler, a client's message) holds one on the stack
@@ -145,14 +171,24 @@ private:
 
     void InsertComponent(TComponent* AComponent);
     void RemoveComponent(TComponent* AComponent);
+    void ForgetName(const TComponent& Child);
     void DestroyComponents();
     void AddNotify(TComponent* AComponent);
     void RemoveNotify(TComponent* AComponent);
 
+    struct TNameHash {
+        std::size_t operator()(std::string_view s) const;
+    };
+    struct TNameEqual {
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+
     std::string FName;
     TComponent* FOwner = nullptr;
     std::vector<TComponent*> FComponents;
-    std::vector<TComponent*> FFreeNotifies;
+    // Owned components by name, so that naming and finding one do not walk the list.
+    std::unordered_map<std::string, TComponent*, TNameHash, TNameEqual> FNames;
+    TNotifyList FFreeNotifies;
     TComponentState FComponentState;
     std::intptr_t FTag = 0;
     TComponentWatch* FWatches = nullptr; // watches on the stack, innermost first

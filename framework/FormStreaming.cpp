@@ -8,6 +8,7 @@
 #include <limits>
 #include <map>
 #include <sstream>
+#include <unordered_map>
 
 namespace qor {
 
@@ -102,26 +103,29 @@ void CaptureProperties(TPersistent& Object, const TComponent& Root, const std::s
     }
 }
 
-// Owned components of Root written nested under Parent (Root itself for the top level).
-std::vector<TComponent*> NestedUnder(const TComponent& Root, const TComponent& Parent) {
-    std::vector<TComponent*> out;
+// Owned components of Root by the component they are written nested under (Root itself
+// for the top level), in Root's order; found in one walk, however many there are.
+using TNesting = std::unordered_map<const TComponent*, std::vector<TComponent*>>;
+
+TNesting NestingOf(const TComponent& Root) {
+    TNesting nesting;
     for (int i = 0; i < Root.ComponentCount(); ++i) {
         TComponent* c = Root.Components(i);
         const TComponent* p = c->GetParentComponent();
-        if (p == &Parent || (&Parent == &Root && p == nullptr))
-            out.push_back(c);
+        nesting[p ? p : &Root].push_back(c);
     }
-    return out;
+    return nesting;
 }
 
-TFormNode CaptureNode(TComponent& Component, const TComponent& Root) {
+TFormNode CaptureNode(TComponent& Component, const TComponent& Root, const TNesting& Nesting) {
     TFormNode node;
     node.Name = Component.Name();
     node.ClassName = Component.ClassName();
     CaptureProperties(Component, Root, "", node.Properties);
-    for (TComponent* child : NestedUnder(Root, Component))
-        if (child != &Component)
-            node.Children.push_back(CaptureNode(*child, Root));
+    if (const auto it = Nesting.find(&Component); it != Nesting.end())
+        for (TComponent* child : it->second)
+            if (child != &Component)
+                node.Children.push_back(CaptureNode(*child, Root, Nesting));
     return node;
 }
 
@@ -346,7 +350,7 @@ std::string ReadFile(const std::string& FileName) {
 std::string WriteComponentText(const TComponent& Root) {
     // Capturing calls getters and DefineProperties, which are not const in the framework.
     auto& root = const_cast<TComponent&>(Root);
-    return RenderFormText(CaptureNode(root, Root));
+    return RenderFormText(CaptureNode(root, Root, NestingOf(Root)));
 }
 
 void SaveComponentToFile(const TComponent& Root, const std::string& FileName) {

@@ -135,17 +135,58 @@ TEST(Component, NobodyIsToldTwice) {
     EXPECT_EQ(inner->Ref, nullptr);
 }
 
-TEST(Component, OwnerTellsItsComponentsOfEachOther) {
+TEST(Component, SiblingsThatAskAreToldAndTheOwnerHearsOfItsOwn) {
     TProbe form(nullptr, "Form");
     auto* user = new TProbe(&form, "User");
+    auto* bystander = new TProbe(&form, "Bystander");
     auto* used = new TProbe(&form, "Used");
-    user->SetRef(used); // same owner: nothing is registered, the owner tells
-    EXPECT_EQ(user->Inserts, 1) << "told of Used's arrival";
+    EXPECT_EQ(form.Inserts, 3) << "the owner hears of its components without asking";
+    user->SetRef(used); // siblings register like anybody else
     new TProbe(&form, "Late");
-    EXPECT_EQ(user->Inserts, 2);
+    EXPECT_EQ(user->Inserts, 0) << "a sibling's arrival is the owner's business";
     delete used;
     EXPECT_EQ(user->Ref, nullptr);
     EXPECT_EQ(user->Removals, 1);
+    EXPECT_EQ(bystander->Removals, 0) << "who did not ask is not told";
+    EXPECT_EQ(form.Removals, 1);
+    // The user goes first: the used component it referred to no longer tells it.
+    auto* target = new TProbe(&form, "Target");
+    user->SetRef(target);
+    delete user;
+    delete target; // AddressSanitizer would see a destroyed user being told
+    EXPECT_EQ(form.Removals, 3);
+}
+
+TEST(Component, ManyHoldersOfOneTargetLeaveAndAreToldInAnyOrder) {
+    // Enough holders for the target's list to keep its index; some leave in a scattered
+    // order (the list compacts), the rest are told exactly once when the target goes.
+    TProbe form(nullptr, "Form");
+    auto target = std::make_unique<TProbe>(nullptr, "Target");
+    std::vector<TProbe*> holders;
+    for (int i = 0; i < 100; ++i) {
+        holders.push_back(new TProbe(&form, "H" + std::to_string(i)));
+        holders.back()->SetRef(target.get());
+    }
+    for (int i = 0; i < 100; i += 3) { // 0, 3, 6, ... then the odd ones of the rest
+        delete holders[static_cast<std::size_t>(i)];
+        holders[static_cast<std::size_t>(i)] = nullptr;
+    }
+    for (int i = 97; i > 0; i -= 4)
+        if (holders[static_cast<std::size_t>(i)]) {
+            holders[static_cast<std::size_t>(i)]->SetRef(nullptr);
+        }
+    target.reset();
+    for (int i = 0; i < 100; ++i) {
+        const TProbe* h = holders[static_cast<std::size_t>(i)];
+        if (!h)
+            continue;
+        SCOPED_TRACE(h->Name());
+        const bool leftEarlier = i % 4 == 1 && i <= 97;
+        EXPECT_EQ(h->Removals, leftEarlier ? 0 : 1);
+        EXPECT_EQ(h->Ref, nullptr);
+    }
+    EXPECT_EQ(form.FindComponent("h50"), holders[50]);
+    EXPECT_EQ(form.FindComponent("H51"), nullptr) << "destroyed";
 }
 
 TEST(Component, NamesAreCheckedAmongSiblings) {
