@@ -300,6 +300,28 @@ TEST_F(RefreshPass, ArrayBufferHoldsTheLongestVector) {
     EXPECT_EQ(values[254], 254);
 }
 
+TEST_F(RefreshPass, SingleValueRegistrationHasRoomForAWholeRowAnswer) {
+    // A descriptor without the array bit promises one value, but the library answers
+    // ReadIndexed of a map item with the whole row: the buffer must hold it.
+    TempDir dir;
+    const std::string image = dir.File("wide.img");
+    {
+        std::ofstream out(image);
+        out << "map 3 Wide 0x0000 u8 2 255";
+        for (int i = 0; i < 2 * 255; ++i)
+            out << ' ' << i % 256;
+        out << '\n';
+    }
+    char error[256] = {};
+    ASSERT_TRUE(Sim.Reset(image.c_str(), error, sizeof error)) << error;
+    Thread.RegisterClient(Control, 100, 3, 1);
+    PassAt(101);
+    ASSERT_EQ(Control->Messages.size(), 1u);
+    const auto* values = reinterpret_cast<const std::int32_t*>(Control->Messages[0].WParam);
+    EXPECT_EQ(values[0], 255);
+    EXPECT_EQ(values[254], (255 + 254) % 256);
+}
+
 TEST_F(RefreshPass, DeliveriesMayUnregisterAndRegisterClients) {
     auto* late = new TRecordingTarget(&Form);
     // The target leaves its element (and the element would go) while being delivered to,
