@@ -309,7 +309,7 @@ bool TQorMatrix::GetCellValue(int Row, int Col, double& Value) {
     if (!ok)
         cell = kept;
     Value = EcuToUser(cell);
-    return ok;
+    return ok && !self.Destroyed(); // a conversion handler may destroy it
 }
 
 bool TQorMatrix::WriteCell(TSerInterface& Link, int Row, int Col, int Raw) {
@@ -388,9 +388,12 @@ bool TQorMatrix::ApplyDefaults(bool WriteToEcu) {
     // Every cell is converted before anything changes, so that a cell without a value
     // leaves the map as it was.
     TRows s = FRawValues;
+    TComponentWatch self(this); // conversions may run handlers that destroy the object
     for (std::size_t r = 0; r < s.size(); ++r)
         for (std::size_t c = 0; c < s[r].size(); ++c) {
             const TToEcuResult v = ConvertUnmerged(FDefaultValues[r][c], std::nullopt, s[r][c]);
+            if (self.Destroyed())
+                return false;
             if (v.Outcome == TToEcuOutcome::NoValue) {
                 if (WriteToEcu)
                     DoConversionError(v.Raw);
@@ -401,7 +404,6 @@ bool TQorMatrix::ApplyDefaults(bool WriteToEcu) {
     if (!FullMask()) {
         // One re-read for the whole map: a re-read per cell would overwrite the cells
         // already converted with the ECU's values.
-        TComponentWatch self(this);
         const bool reread = SilentReload();
         if (self.Destroyed())
             return false;
@@ -413,7 +415,6 @@ bool TQorMatrix::ApplyDefaults(bool WriteToEcu) {
                 s[r][c] = (reread ? FRawValues[r][c] & ~mask : 0) | (s[r][c] & mask);
     }
     FRawValues = s;
-    TComponentWatch self(this);
     const bool ok = !WriteToEcu || (BlockWrite(std::move(s)) && !self.Destroyed());
     if (ok)
         NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);

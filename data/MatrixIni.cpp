@@ -54,13 +54,17 @@ private:
 bool TQorMatrix::SaveToIni(TCustomIniFile& Ini) {
     if (IniPlace(*this) != TIniPlace::Set)
         return IniPlace(*this) == TIniPlace::Unset;
+    TComponentWatch self(this); // conversions may run handlers that destroy the object
     TCellKeys key(*this);
     for (int r = 0; r < RowCount(); ++r)
         for (int c = 0; c < ColCount(); ++c) {
             const std::int32_t raw = FRawValues[static_cast<std::size_t>(r)][c];
-            if (StoreUserValue())
-                Ini.WriteString(FileSection(), key(r, c), UserValueText(EcuToUser(raw)));
-            else
+            if (StoreUserValue()) {
+                const double value = EcuToUser(raw);
+                if (self.Destroyed())
+                    return false;
+                Ini.WriteString(FileSection(), key(r, c), UserValueText(value));
+            } else
                 Ini.WriteInteger(FileSection(), key(r, c), raw);
         }
     return true;
@@ -69,6 +73,7 @@ bool TQorMatrix::SaveToIni(TCustomIniFile& Ini) {
 bool TQorMatrix::LoadFromIni(TCustomIniFile& Ini) {
     if (IniPlace(*this) != TIniPlace::Set)
         return IniPlace(*this) == TIniPlace::Unset;
+    TComponentWatch self(this); // handlers of the writes may destroy the object
     const int cols = ColCount();
     // The cells row-major in one working array.
     std::vector<std::int32_t> slots;
@@ -80,8 +85,10 @@ bool TQorMatrix::LoadFromIni(TCustomIniFile& Ini) {
     const bool converted = ReadIniSlots(
         Ini, FileSection(), StoreUserValue(), slots,
         [&key, cols](int i) -> const std::string& { return key(i / cols, i % cols); },
-        [this, &error](int, double value, std::int32_t& slot) {
+        [this, &error, &self](int, double value, std::int32_t& slot) {
             const TToEcuResult r = ConvertUnmerged(value, std::nullopt, slot);
+            if (self.Destroyed())
+                return false;
             if (r.Outcome == TToEcuOutcome::NoValue) {
                 error = r.Raw;
                 return false;
@@ -89,6 +96,8 @@ bool TQorMatrix::LoadFromIni(TCustomIniFile& Ini) {
             slot = r.Raw;
             return true;
         });
+    if (self.Destroyed())
+        return false;
     if (!converted) {
         // An error result is neither stored nor written; the whole load is refused.
         if (!OldReadFileMode())
@@ -99,6 +108,8 @@ bool TQorMatrix::LoadFromIni(TCustomIniFile& Ini) {
         // One silent re-read gives the bits around the field of every cell.
         const TRows held = FRawValues;
         if (!SilentReload()) {
+            if (self.Destroyed())
+                return false;
             FRawValues = held;
             return false;
         }
@@ -120,7 +131,7 @@ bool TQorMatrix::LoadFromIni(TCustomIniFile& Ini) {
     }
     // WriteRawCells merges under a partial mask itself.
     const bool ok = WriteRawCells(cells);
-    if (!ok)
+    if (!ok && !self.Destroyed())
         NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
     return ok;
 }
@@ -147,6 +158,7 @@ bool TQorMatrix::SaveCommandEntry(TCustomIniFile& Ini) {
 bool TQorMatrix::LoadCommandEntry(TCustomIniFile& Ini) {
     if (IniPlace(*this) != TIniPlace::Set)
         return IniPlace(*this) == TIniPlace::Unset;
+    TComponentWatch self(this); // handlers of the writes may destroy the object
     if (!Ini.ValueExists(FileSection(), FileKeyName()))
         return false;
     const std::string line = Ini.ReadString(FileSection(), FileKeyName(), "");
@@ -169,7 +181,7 @@ bool TQorMatrix::LoadCommandEntry(TCustomIniFile& Ini) {
             values[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = value;
     }
     const bool ok = WriteRawCells(values);
-    if (!ok)
+    if (!ok && !self.Destroyed())
         NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
     return ok;
 }

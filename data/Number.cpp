@@ -154,7 +154,7 @@ bool TQorNumber::TryReadUserValue(double& Value) {
     if (!ok)
         RestoreValues();
     Value = EcuToUser(FRawValue);
-    return ok;
+    return ok && !self.Destroyed(); // a conversion handler may destroy it
 }
 
 double TQorNumber::GetUserValue() {

@@ -23,9 +23,13 @@ std::string TQorNumber::IniKey() const {
 bool TQorNumber::SaveToIni(TCustomIniFile& Ini) {
     if (IniPlace(*this) != TIniPlace::Set)
         return IniPlace(*this) == TIniPlace::Unset;
-    if (StoreUserValue())
-        Ini.WriteString(FileSection(), IniKey(), UserValueText(EcuToUser(FRawValue)));
-    else
+    TComponentWatch self(this); // conversions may run handlers that destroy the object
+    if (StoreUserValue()) {
+        const double value = EcuToUser(FRawValue);
+        if (self.Destroyed())
+            return false;
+        Ini.WriteString(FileSection(), IniKey(), UserValueText(value));
+    } else
         Ini.WriteInteger(FileSection(), IniKey(), FRawValue);
     return true;
 }
@@ -33,7 +37,10 @@ bool TQorNumber::SaveToIni(TCustomIniFile& Ini) {
 bool TQorNumber::StoreUserValueOnly(double Value) {
     // The mask merge re-reads into RawValue; whatever that leaves is undone on failure.
     const int held = FRawValue;
+    TComponentWatch self(this);
     const TToEcuResult converted = ConvertToEcu(Value, std::nullopt, &FRawValue);
+    if (self.Destroyed())
+        return false;
     if (converted.Outcome != TToEcuOutcome::Converted) {
         // An error result or half-known bits never become the held value.
         FRawValue = held;
@@ -47,6 +54,7 @@ bool TQorNumber::StoreUserValueOnly(double Value) {
 bool TQorNumber::LoadFromIni(TCustomIniFile& Ini) {
     if (IniPlace(*this) != TIniPlace::Set)
         return IniPlace(*this) == TIniPlace::Unset;
+    TComponentWatch self(this); // handlers of the writes may destroy the object
     const std::string key = IniKey();
     if (!Ini.ValueExists(FileSection(), key))
         return false;
@@ -69,7 +77,7 @@ bool TQorNumber::LoadFromIni(TCustomIniFile& Ini) {
         }
         ok = SetEcuValue(raw);
     }
-    if (!ok)
+    if (!ok && !self.Destroyed())
         NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
     return ok;
 }
@@ -93,6 +101,7 @@ bool TQorNumber::SaveCommandEntry(TCustomIniFile& Ini) {
 bool TQorNumber::LoadCommandEntry(TCustomIniFile& Ini) {
     if (IniPlace(*this) != TIniPlace::Set)
         return IniPlace(*this) == TIniPlace::Unset;
+    TComponentWatch self(this); // handlers of the writes may destroy the object
     if (!Ini.ValueExists(FileSection(), FileKeyName()))
         return false;
     const std::string line = Ini.ReadString(FileSection(), FileKeyName(), "F0 0 0 0 0 0");
@@ -101,7 +110,7 @@ bool TQorNumber::LoadCommandEntry(TCustomIniFile& Ini) {
     for (int i = 0; i < 5; ++i)
         field = AfterFirstBlank(field);
     const bool ok = SetEcuValue(CommandHexValue(field));
-    if (!ok)
+    if (!ok && !self.Destroyed())
         NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
     return ok;
 }

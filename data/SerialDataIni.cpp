@@ -10,15 +10,20 @@ namespace {
 class TSectionSwap {
 public:
     TSectionSwap(TQorSerialData& Data, const std::string& Section)
-        : FData(Data), FSaved(Data.FileSection()) {
+        : FData(Data), FWatch(&Data), FSaved(Data.FileSection()) {
         FData.SetFileSection(Section);
     }
-    ~TSectionSwap() { FData.SetFileSection(FSaved); }
+    // Not when a handler destroyed the object meanwhile.
+    ~TSectionSwap() {
+        if (!FWatch.Destroyed())
+            FData.SetFileSection(FSaved);
+    }
     TSectionSwap(const TSectionSwap&) = delete;
     TSectionSwap& operator=(const TSectionSwap&) = delete;
 
 private:
     TQorSerialData& FData;
+    TComponentWatch FWatch;
     std::string FSaved;
 };
 

@@ -70,11 +70,14 @@ bool TQorSerialData::SilentReload() {
 
 void TQorSerialData::GetCoefficients(double& A, double& B, double& C, double& D) {
     double* out[4] = {&A, &B, &C, &D};
+    TComponentWatch self(this);
     for (int i = 0; i < 4; ++i) {
         double coeff = FCoeff[i];
         // The setter admits only numbers as sources.
         if (auto* source = static_cast<TQorNumber*>(FExtCoeff[i])) {
             coeff = source->GetUserValue();
+            if (self.Destroyed()) // by a handler of the source's read
+                return;
             if (TBaseTransformation* t = FTransformations[i]) {
                 double transformed = 0.0;
                 if (t->Transform(coeff, &transformed) == 0)
@@ -95,8 +98,12 @@ double TQorSerialData::EcuToUserIndex(int EcuValue, int Index) {
 
 double TQorSerialData::ConvertToUser(int EcuValue, std::optional<int> Index) {
     double A = 1, B = 0, C = 0, D = 1;
+    TComponentWatch self(this);
     if (FTransformation == ttFormula || FTransformation == ttNonLinearTabled)
         GetCoefficients(A, B, C, D);
+    // Application code ran (a coefficient source's read): the object may be gone.
+    if (self.Destroyed())
+        return ConvErrorNoTable;
 
     // The field keeps its place in the raw value: masked bits are not shifted down.
     int raw = EcuValue & FDataMask;
@@ -143,6 +150,8 @@ double TQorSerialData::ConvertToUser(int EcuValue, std::optional<int> Index) {
     }
     case ttCustom:
         v = Index ? DoConvertToUserIndex(raw, *Index) : DoConvertToUser(raw);
+        if (self.Destroyed())
+            return v;
         break;
     }
 
@@ -165,12 +174,14 @@ int TQorSerialData::UserToEcuIndex(double UserValue, int Index, int* Current) {
 
 TQorSerialData::TToEcuResult TQorSerialData::ConvertToEcu(double UserValue,
                                                           std::optional<int> Index, int* Current) {
+    TComponentWatch self(this);
     const TToEcuResult converted = ConvertUnmerged(UserValue, Index, Current ? *Current : 0);
+    if (self.Destroyed())
+        return {converted.Raw, TToEcuOutcome::ReadBackFailed};
     if (converted.Outcome != TToEcuOutcome::Converted || !Current || FullMask())
         return converted;
     // Only some bits belong to this datum: take the others from the ECU as they are now.
     const int r = converted.Raw;
-    TComponentWatch self(this);
     const bool reread = SilentReload();
     if (self.Destroyed()) // a handler of the re-read destroyed this object
         return {r, TToEcuOutcome::ReadBackFailed};
@@ -182,8 +193,13 @@ TQorSerialData::TToEcuResult TQorSerialData::ConvertToEcu(double UserValue,
 TQorSerialData::TToEcuResult
 TQorSerialData::ConvertUnmerged(double UserValue, std::optional<int> Index, int Current) {
     double A = 1, B = 0, C = 0, D = 1;
+    TComponentWatch self(this);
     if (FTransformation == ttFormula || FTransformation == ttNonLinearTabled)
         GetCoefficients(A, B, C, D);
+    // Application code ran (a coefficient source's read): the object may be gone. The
+    // caller, holding a watch of its own, stops.
+    if (self.Destroyed())
+        return {ConvErrorNoTable, TToEcuOutcome::NoValue};
 
     double x = UserValue;
     if (!FDisableLimits && (FValueMin != 0 || FValueMax != 0)) {
@@ -237,9 +253,11 @@ TQorSerialData::ConvertUnmerged(double UserValue, std::optional<int> Index, int 
 }
 
 void TQorSerialData::DoConversionError(int ErrorResult) {
+    TComponentWatch self(this);
     if (FOnError)
         FOnError(this, ErrorResult, true);
-    NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
+    if (!self.Destroyed())
+        NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
 }
 
 } // namespace qor

@@ -228,16 +228,19 @@ bool TQorVector::GetElementValue(int Index, double& Value) {
     if (!ok)
         FRawValues[i] = kept;
     Value = EcuToUserIndex(FRawValues[i], Index);
-    return ok;
+    return ok && !self.Destroyed(); // a conversion handler may destroy it
 }
 
 bool TQorVector::ApplyDefaults(bool WriteToEcu) {
     // Every element is converted before anything changes, so that an element without a
     // value leaves the array as it was.
     std::vector<std::int32_t> v(FRawValues.size());
+    TComponentWatch self(this); // conversions may run handlers that destroy the object
     for (std::size_t i = 0; i < v.size(); ++i) {
         const TToEcuResult r =
             ConvertUnmerged(FDefaultValues[i], static_cast<int>(i), FRawValues[i]);
+        if (self.Destroyed())
+            return false;
         if (r.Outcome == TToEcuOutcome::NoValue) {
             if (WriteToEcu)
                 DoConversionError(r.Raw);
@@ -248,7 +251,6 @@ bool TQorVector::ApplyDefaults(bool WriteToEcu) {
     if (!FullMask()) {
         // One re-read for the whole array: a re-read per element would overwrite the
         // elements already converted with the ECU's values.
-        TComponentWatch self(this);
         const bool reread = SilentReload();
         if (self.Destroyed())
             return false;
@@ -259,7 +261,6 @@ bool TQorVector::ApplyDefaults(bool WriteToEcu) {
             v[i] = (reread ? FRawValues[i] & ~mask : 0) | (v[i] & mask);
     }
     FRawValues = v;
-    TComponentWatch self(this);
     const bool ok = !WriteToEcu || (BlockWrite(std::move(v)) && !self.Destroyed());
     if (ok)
         NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);

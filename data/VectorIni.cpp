@@ -28,12 +28,15 @@ std::string ElementKey(const TQorVector& V, int I) {
 bool TQorVector::SaveToIni(TCustomIniFile& Ini) {
     if (IniPlace(*this) != TIniPlace::Set)
         return IniPlace(*this) == TIniPlace::Unset;
+    TComponentWatch self(this); // conversions may run handlers that destroy the object
     for (int i = 0; i < ArrayDimension(); ++i) {
         const std::int32_t raw = FRawValues[static_cast<std::size_t>(i)];
-        if (StoreUserValue())
-            Ini.WriteString(FileSection(), ElementKey(*this, i),
-                            UserValueText(EcuToUserIndex(raw, i)));
-        else
+        if (StoreUserValue()) {
+            const double value = EcuToUserIndex(raw, i);
+            if (self.Destroyed())
+                return false;
+            Ini.WriteString(FileSection(), ElementKey(*this, i), UserValueText(value));
+        } else
             Ini.WriteInteger(FileSection(), ElementKey(*this, i), raw);
     }
     return true;
@@ -42,12 +45,15 @@ bool TQorVector::SaveToIni(TCustomIniFile& Ini) {
 bool TQorVector::LoadFromIni(TCustomIniFile& Ini) {
     if (IniPlace(*this) != TIniPlace::Set)
         return IniPlace(*this) == TIniPlace::Unset;
+    TComponentWatch self(this); // handlers of the writes may destroy the object
     std::vector<std::int32_t> slots = FRawValues;
     int error = 0;
     const bool converted = ReadIniSlots(
         Ini, FileSection(), StoreUserValue(), slots, [this](int i) { return ElementKey(*this, i); },
-        [this, &error](int i, double value, std::int32_t& slot) {
+        [this, &error, &self](int i, double value, std::int32_t& slot) {
             const TToEcuResult r = ConvertUnmerged(value, i, slot);
+            if (self.Destroyed())
+                return false;
             if (r.Outcome == TToEcuOutcome::NoValue) {
                 error = r.Raw;
                 return false;
@@ -55,6 +61,8 @@ bool TQorVector::LoadFromIni(TCustomIniFile& Ini) {
             slot = r.Raw;
             return true;
         });
+    if (self.Destroyed())
+        return false;
     if (!converted) {
         // An error result is neither stored nor written; the whole load is refused.
         if (!OldReadFileMode())
@@ -66,6 +74,8 @@ bool TQorVector::LoadFromIni(TCustomIniFile& Ini) {
             // One silent re-read gives the bits around the field of every element.
             const std::vector<std::int32_t> held = FRawValues;
             if (!SilentReload()) {
+                if (self.Destroyed())
+                    return false;
                 FRawValues = held;
                 return false;
             }
@@ -77,7 +87,7 @@ bool TQorVector::LoadFromIni(TCustomIniFile& Ini) {
     }
     // WriteRawElements merges under a partial mask itself.
     const bool ok = WriteRawElements(slots);
-    if (!ok)
+    if (!ok && !self.Destroyed())
         NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
     return ok;
 }
@@ -103,6 +113,7 @@ bool TQorVector::SaveCommandEntry(TCustomIniFile& Ini) {
 bool TQorVector::LoadCommandEntry(TCustomIniFile& Ini) {
     if (IniPlace(*this) != TIniPlace::Set)
         return IniPlace(*this) == TIniPlace::Unset;
+    TComponentWatch self(this); // handlers of the writes may destroy the object
     if (!Ini.ValueExists(FileSection(), FileKeyName()))
         return false;
     const std::string line = Ini.ReadString(FileSection(), FileKeyName(), "");
@@ -113,7 +124,7 @@ bool TQorVector::LoadCommandEntry(TCustomIniFile& Ini) {
     for (std::size_t i = 0; i < values.size() && !fields.AtEnd(); ++i)
         values[i] = fields.Next();
     const bool ok = WriteRawElements(values);
-    if (!ok)
+    if (!ok && !self.Destroyed())
         NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
     return ok;
 }

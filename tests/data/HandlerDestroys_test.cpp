@@ -5,6 +5,7 @@
 #include "data/SerialData.h"
 #include "ecusim/SimControl.h"
 #include "framework/Control.h"
+#include "inistore/Qormeminifile.h"
 #include "link/QorConnection.h"
 #include "tests/support/SimLibrary.h"
 
@@ -195,6 +196,75 @@ TEST_F(HandlerDestroys, TheMapDuringCellReadsAndWrites) {
         if (map)
             delete map;
     }
+}
+
+TEST_F(HandlerDestroys, ConversionsAndTheirSources) {
+    // Application code also runs inside conversions: the custom conversion events, and the
+    // read of a coefficient source, whose handlers may free the object being converted.
+    struct TCase {
+        const char* Name;
+        std::function<void(TQorNumber*&)> Arm;
+        std::function<bool(TQorNumber&)> Operation;
+    };
+    const auto read = [](TQorNumber& n) {
+        double v;
+        return n.TryReadUserValue(v);
+    };
+    std::uint8_t* block = nullptr;
+    TMemIniData ini(block);
+    const TCase cases[] = {
+        {"custom conversion to user units",
+         [](TQorNumber*& n) {
+             n->SetTransformation(ttCustom);
+             n->SetOnConvertToUser([&n](TObject* s, int, double&) { Free(n)(s); });
+         },
+         read},
+        {"custom conversion to raw",
+         [](TQorNumber*& n) {
+             n->SetTransformation(ttCustom);
+             n->SetOnConvertToEcu([&n](TObject* s, double, int&) { Free(n)(s); });
+         },
+         [](TQorNumber& n) { return n.SetUserValue(3); }},
+        {"the read of a coefficient source",
+         [this](TQorNumber*& n) {
+             n->SetTransformation(ttFormula);
+             auto* source = Make<TQorNumber>(IdleSpeed, 2);
+             n->SetExtCoeffA(source);
+             source->SetOnGetData([&n](TObject* s) { Free(n)(s); });
+         },
+         read},
+        {"saving to an INI section",
+         [](TQorNumber*& n) {
+             n->SetFileKeyName("Idle");
+             n->SetTransformation(ttCustom);
+             n->SetOnConvertToUser([&n](TObject* s, int, double&) { Free(n)(s); });
+         },
+         [&ini](TQorNumber& n) { return n.SaveToIniSection(ini, "Values"); }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TQorNumber* number = Make<TQorNumber>(IdleSpeed, 2);
+        TQorNumber* const held = number;
+        c.Arm(number);
+        EXPECT_FALSE(c.Operation(*held));
+        EXPECT_EQ(number, nullptr) << "the handler did not run";
+        if (number)
+            delete number;
+    }
+}
+
+TEST_F(HandlerDestroys, TheVectorWhileItLoadsFromAnIniStore) {
+    std::uint8_t* block = nullptr;
+    TMemIniData ini(block);
+    ini.WriteString("Values", "Warm0", "1");
+    auto* vector = Make<TQorVector>(WarmupEnrich);
+    vector->SetArrayDimension(8);
+    vector->SetFileSection("Values");
+    vector->SetFileKeyName("Warm");
+    TQorVector* const held = vector;
+    vector->SetOnSetData(Free(vector));
+    EXPECT_FALSE(held->LoadFromIni(ini));
+    EXPECT_EQ(vector, nullptr);
 }
 
 TEST_F(HandlerDestroys, ClientsDuringNotification) {
