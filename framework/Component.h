@@ -138,7 +138,9 @@ public:
     void EndLoading();
 
     // Asks for mutual free notification: each side is told before the other is destroyed.
-    // Components of the same owner need not ask: the owner tells them of each other.
+    // Components of the same owner ask too: besides those who asked, only the owner hears
+    // of a component's arrival and destruction, so that neither costs more with many
+    // siblings.
     void FreeNotification(TComponent* AComponent);
     void RemoveFreeNotification(TComponent* AComponent);
 
