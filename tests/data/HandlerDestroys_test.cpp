@@ -13,6 +13,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qor::test {
@@ -59,12 +60,10 @@ protected:
         });
         return d;
     }
-    // A handler that frees Victim (once).
+    // A handler that frees Victim (once). The handler lives in the victim: after the delete
+    // it must not touch its own captures, so the pointer is cleared first.
     template <class T> static std::function<void(TObject*)> Free(T*& Victim) {
-        return [&Victim](TObject*) {
-            delete Victim;
-            Victim = nullptr;
-        };
+        return [&Victim](TObject*) { delete std::exchange(Victim, nullptr); };
     }
 
     TSimLibrary Sim{QOR_ECUSIM_FILE};
@@ -95,10 +94,7 @@ TEST_F(HandlerDestroys, TheNumberItself) {
          read},
         {"a client told of the read",
          [&](TQorNumber*& n) {
-             n->AddClient(new TActingControl(&Form, [&n] {
-                 delete n;
-                 n = nullptr;
-             }));
+             n->AddClient(new TActingControl(&Form, [&n] { delete std::exchange(n, nullptr); }));
          },
          read},
         {"OnGetData of the read before a write", [&](TQorNumber*& n) { n->SetOnGetData(Free(n)); },
@@ -273,14 +269,8 @@ TEST_F(HandlerDestroys, ClientsDuringNotification) {
     TQorNumber* number = Make<TQorNumber>(IdleSpeed, 2);
     TActingControl* first = nullptr;
     TActingControl* third = nullptr;
-    first = new TActingControl(&Form, [&] {
-        delete first;
-        first = nullptr;
-    });
-    auto* second = new TActingControl(&Form, [&] {
-        delete third;
-        third = nullptr;
-    });
+    first = new TActingControl(&Form, [&] { delete std::exchange(first, nullptr); });
+    auto* second = new TActingControl(&Form, [&] { delete std::exchange(third, nullptr); });
     third = new TActingControl(&Form, nullptr);
     auto* fourth = new TActingControl(&Form, nullptr);
     for (TComponent* c : std::vector<TComponent*>{first, second, third, fourth})
