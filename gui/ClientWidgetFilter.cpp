@@ -13,12 +13,13 @@ namespace qor {
 namespace {
 
 // Keys a drop-down list acts on while they are still shortcut candidates (Enter selects
-// and closes, F4 and Alt+Down close), before any key press is sent.
+// and closes, F4, Alt+Down and Esc close), before any key press is sent.
 bool IsListShortcut(const QKeyEvent& Key) {
     switch (Key.key()) {
     case Qt::Key_Enter:
     case Qt::Key_Return:
     case Qt::Key_F4:
+    case Qt::Key_Escape:
         return true;
     case Qt::Key_Down:
         return Key.modifiers() & Qt::AltModifier;

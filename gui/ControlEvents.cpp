@@ -4,7 +4,9 @@
 #include "gui/KeyTranslation.h"
 #include "gui/WinControl.h"
 
+#include <QApplication>
 #include <QFocusEvent>
+#include <QWidget>
 
 namespace qor {
 
@@ -113,9 +115,13 @@ void TControlEvents::FocusIn(TWinControl& Control, const QFocusEvent& Event) {
 }
 
 void TControlEvents::FocusOut(TWinControl& Control, const QFocusEvent& Event) {
-    // Opening a popup or switching to another window leaves the control active.
+    // Opening a popup or switching to another window leaves the control active. So does
+    // the focus going into a popup, as a combo box's list takes it when it first opens.
     if (Event.reason() == Qt::PopupFocusReason || Event.reason() == Qt::ActiveWindowFocusReason ||
         EnteredControl != &Control)
+        return;
+    if (const QWidget* now = QApplication::focusWidget();
+        now && now->window()->windowType() == Qt::Popup)
         return;
     EnteredControl = nullptr;
     GuardEvent([&] { Control.DoExit(); });

@@ -186,6 +186,15 @@ void TWinControl::SendToBack() {
     }
 }
 
+void TWinControl::StackUnder(TWinControl* Sibling) {
+    if (!FParent || !Sibling || Sibling == this || Sibling->FParent != FParent)
+        return;
+    FWidget->stackUnder(Sibling->FWidget);
+    FParent->RemoveChild(this);
+    auto& siblings = FParent->FControls;
+    siblings.insert(std::find(siblings.begin(), siblings.end(), Sibling), this);
+}
+
 void TWinControl::KeyDown(Word& Key, TShiftState Shift) {
     if (FOnKeyDown)
         FOnKeyDown(this, Key, Shift);

@@ -85,6 +85,8 @@ public:
 
     void BringToFront();
     void SendToBack();
+    // Places the control directly behind Sibling, a control of the same parent.
+    void StackUnder(TWinControl* Sibling);
 
     // Scales position and size of the control and its children by M / D.
     void ScaleBy(int M, int D) { ChangeScale(M, D); }

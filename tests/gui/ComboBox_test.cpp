@@ -3,6 +3,7 @@
 
 #include "GuiTestSupport.h"
 #include "gui/ComboBox.h"
+#include "gui/Edit.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -133,6 +134,41 @@ TEST_F(ComboBoxTest, KeysTheControlLeavesAloneWorkTheListAsUsual) {
     EXPECT_FALSE(plain->DroppedDown());
     EXPECT_EQ(seen, (std::vector<Word>{VK_F1 + 3, VK_DOWN, VK_RETURN, VK_ESCAPE}));
     EXPECT_EQ(dropDowns, 2);
+}
+
+TEST_F(ComboBoxTest, TheListTakingTheFocusIsNoExit) {
+    auto* other = new TEdit(Form.get());
+    other->SetParent(Form.get());
+    int enters = 0, exits = 0;
+    Combo->SetOnEnter([&](TObject*) { ++enters; });
+    Combo->SetOnExit([&](TObject*) { ++exits; });
+    // The list takes the focus when it first opens.
+    Press(Qt::Key_Return);
+    ASSERT_TRUE(Combo->DroppedDown());
+    Press(Qt::Key_Return);
+    Combo->SetDroppedDown(true);
+    Combo->SetDroppedDown(false);
+    EXPECT_EQ(enters, 0);
+    EXPECT_EQ(exits, 0);
+    other->SetFocus();
+    EXPECT_EQ(exits, 1) << "still entered, so leaving is an exit";
+}
+
+TEST_F(ComboBoxTest, EscOnTheOpenListReachesTheControlFirst) {
+    Combo->SetDroppedDown(true);
+    bool openWhenSeen = false;
+    Combo->SetOnKeyDown([&](TObject*, Word& Key, TShiftState) {
+        if (Key == VK_ESCAPE) {
+            openWhenSeen = Combo->DroppedDown();
+            Key = 0;
+        }
+    });
+    Press(Qt::Key_Escape);
+    EXPECT_TRUE(openWhenSeen);
+    EXPECT_TRUE(Combo->DroppedDown()) << "swallowed: the list stays open";
+    Combo->SetOnKeyDown(nullptr);
+    Press(Qt::Key_Escape);
+    EXPECT_FALSE(Combo->DroppedDown()) << "passed on: the list closes as usual";
 }
 
 TEST_F(ComboBoxTest, ArrowsOnTheClosedListChangeTheSelection) {

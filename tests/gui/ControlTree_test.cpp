@@ -74,6 +74,20 @@ TEST_F(ControlTreeTest, ZOrderFollowsBringToFrontAndSendToBack) {
     EXPECT_EQ(Form->Widget()->childAt(35, 35), c->Widget());
     EXPECT_EQ(Form->Controls(0), a);
     EXPECT_EQ(Form->Controls(1), b);
+
+    // Directly behind a sibling: in front of those further back, behind that sibling.
+    c->StackUnder(b);
+    EXPECT_EQ(Form->Widget()->childAt(35, 35), b->Widget());
+    b->Hide();
+    EXPECT_EQ(Form->Widget()->childAt(35, 35), c->Widget()) << "c is still in front of a";
+    b->Show();
+    EXPECT_EQ(Form->Controls(0), a);
+    EXPECT_EQ(Form->Controls(1), c);
+    EXPECT_EQ(Form->Controls(2), b);
+    auto* elsewhere = AddPanel("Elsewhere", b, 0, 0);
+    elsewhere->StackUnder(a); // not a sibling: nothing moves
+    EXPECT_EQ(Form->ControlCount(), 3);
+    EXPECT_EQ(b->Controls(0), elsewhere);
 }
 
 TEST_F(ControlTreeTest, ScaleByScalesTheControlAndItsChildren) {
