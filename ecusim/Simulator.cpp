@@ -555,8 +555,8 @@ bool Simulator::XcpRead(std::uint8_t Extension, std::uint32_t Address, std::uint
     return true;
 }
 
-bool Simulator::XcpWrite(std::uint8_t Extension, std::uint32_t Address,
-                         const std::uint8_t* Source, std::size_t Count) {
+bool Simulator::XcpWrite(std::uint8_t Extension, std::uint32_t Address, const std::uint8_t* Source,
+                         std::size_t Count) {
     std::lock_guard lock(FMutex);
     if (Extension != 0 || !FImage.InMemory(Address, static_cast<std::uint32_t>(Count)))
         return false;

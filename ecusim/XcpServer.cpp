@@ -164,7 +164,8 @@ std::optional<QorSimXcpFault> XcpServer::TakeFault(std::uint8_t Command) {
 // Serves every whole frame in Bytes; the caller keeps what is left of an incomplete one.
 // Garbage is set for a header whose length is 0.
 void XcpServer::ServeFrames(std::span<const std::uint8_t> Bytes,
-                            const std::function<void(const std::vector<std::uint8_t>&)>& Send, bool& Garbage) {
+                            const std::function<void(const std::vector<std::uint8_t>&)>& Send,
+                            bool& Garbage) {
     std::size_t at = 0;
     while (Bytes.size() - at >= HeaderSize) {
         const std::size_t n = static_cast<std::size_t>(Bytes[at] | Bytes[at + 1] << 8);
@@ -192,7 +193,8 @@ void XcpServer::ServeFrames(std::span<const std::uint8_t> Bytes,
             continue;
         if (fault && fault->Kind == qxfGarbage) {
             const auto counter = FCounter++;
-            const auto lo = static_cast<std::uint8_t>(counter), hi = static_cast<std::uint8_t>(counter >> 8);
+            const auto lo = static_cast<std::uint8_t>(counter),
+                       hi = static_cast<std::uint8_t>(counter >> 8);
             if (fault->Param == 0)
                 Send({0x10, 0x00, lo, hi, 0xFF}); // claims 16 bytes, holds 1
             else if (fault->Param == 1)
@@ -230,8 +232,8 @@ void XcpServer::Run() {
             std::uint8_t buffer[65536];
             sockaddr_storage peer{};
             socklen_t peerLen = sizeof peer;
-            ssize_t n = ::recvfrom(FUdp, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&peer),
-                                   &peerLen);
+            ssize_t n = ::recvfrom(FUdp, buffer, sizeof buffer, 0,
+                                   reinterpret_cast<sockaddr*>(&peer), &peerLen);
             bool online;
             {
                 std::lock_guard lock(FMutex);
@@ -240,7 +242,8 @@ void XcpServer::Run() {
             if (n > 0 && online) {
                 bool garbage = false;
                 auto send = [&](const std::vector<std::uint8_t>& F) {
-                    ::sendto(FUdp, F.data(), F.size(), 0, reinterpret_cast<sockaddr*>(&peer), peerLen);
+                    ::sendto(FUdp, F.data(), F.size(), 0, reinterpret_cast<sockaddr*>(&peer),
+                             peerLen);
                 };
                 ServeFrames({buffer, static_cast<std::size_t>(n)}, send, garbage);
             }
@@ -291,15 +294,16 @@ void XcpServer::Run() {
                 // Keep the bytes of an incomplete frame.
                 std::size_t at = 0;
                 while (before - at >= HeaderSize) {
-                    const std::size_t len =
-                        static_cast<std::size_t>(client->Pending[at] | client->Pending[at + 1] << 8);
+                    const std::size_t len = static_cast<std::size_t>(client->Pending[at] |
+                                                                     client->Pending[at + 1] << 8);
                     if (len == 0 || before - at < HeaderSize + len)
                         break;
                     at += HeaderSize + len;
                 }
                 consumed = at;
                 client->Pending.erase(client->Pending.begin(),
-                                      client->Pending.begin() + static_cast<std::ptrdiff_t>(consumed));
+                                      client->Pending.begin() +
+                                          static_cast<std::ptrdiff_t>(consumed));
                 drop = drop || garbage;
             }
             if (drop) {

@@ -9,10 +9,10 @@
 #include <atomic>
 #include <deque>
 #include <functional>
-#include <optional>
-#include <span>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -44,7 +44,8 @@ private:
     struct Client;
 
     void Run();
-    void ServeFrames(std::span<const std::uint8_t> Bytes, const std::function<void(const std::vector<std::uint8_t>&)>& Send,
+    void ServeFrames(std::span<const std::uint8_t> Bytes,
+                     const std::function<void(const std::vector<std::uint8_t>&)>& Send,
                      bool& Garbage);
     // What the faults make of the command: nullopt to process it normally.
     std::optional<QorSimXcpFault> TakeFault(std::uint8_t Command);

@@ -47,7 +47,8 @@ void XcpSlave::Reset() {
 
 std::uint32_t XcpSlave::Dword(const std::uint8_t* P) const {
     if (FConfig.Motorola)
-        return std::uint32_t(P[0]) << 24 | std::uint32_t(P[1]) << 16 | std::uint32_t(P[2]) << 8 | P[3];
+        return std::uint32_t(P[0]) << 24 | std::uint32_t(P[1]) << 16 | std::uint32_t(P[2]) << 8 |
+               P[3];
     return std::uint32_t(P[3]) << 24 | std::uint32_t(P[2]) << 16 | std::uint32_t(P[1]) << 8 | P[0];
 }
 

@@ -14,9 +14,9 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <filesystem>
-#include <mutex>
 #include <map>
 #include <memory>
+#include <mutex>
 
 #define QOR_XCP_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -4,9 +4,9 @@ namespace qor::xcp {
 
 std::vector<std::uint8_t> EncodeFrame(std::uint16_t Counter, std::span<const std::uint8_t> Data) {
     const auto length = static_cast<std::uint16_t>(Data.size());
-    std::vector<std::uint8_t> out{static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
-                                  static_cast<std::uint8_t>(Counter),
-                                  static_cast<std::uint8_t>(Counter >> 8)};
+    std::vector<std::uint8_t> out{
+        static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
+        static_cast<std::uint8_t>(Counter), static_cast<std::uint8_t>(Counter >> 8)};
     out.insert(out.end(), Data.begin(), Data.end());
     return out;
 }

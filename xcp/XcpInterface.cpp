@@ -156,14 +156,15 @@ bool TXcpInterface::ReadValues(std::uint32_t Address, std::uint8_t Extension, in
     return true;
 }
 
-bool TXcpInterface::WriteValues(std::uint32_t Address, std::uint8_t Extension, int Width,
-                                int Count, const std::int32_t* Source) {
+bool TXcpInterface::WriteValues(std::uint32_t Address, std::uint8_t Extension, int Width, int Count,
+                                const std::int32_t* Source) {
     const Clock::time_point deadline = FMaster.CallDeadline();
     if (!LinkUp(deadline))
         return false;
     FBuffer.resize(static_cast<std::size_t>(Count * Width));
     for (int i = 0; i < Count; ++i)
-        Encode(Source[i], Width, FMaster.Slave().Order, &FBuffer[static_cast<std::size_t>(i * Width)]);
+        Encode(Source[i], Width, FMaster.Slave().Order,
+               &FBuffer[static_cast<std::size_t>(i * Width)]);
     return Finish(FMaster.Download(Address, Extension, FBuffer, deadline));
 }
 
@@ -174,7 +175,8 @@ bool TXcpInterface::ReadData(std::uint32_t D, std::int32_t* Dest) {
         return c.End(false);
     if (!Dest || !WholeItemFits(D, *item))
         return c.End(Fail(qxsShapeMismatch));
-    if (!ReadValues(item->Address, item->Extension, item->Width, item->Signed, item->Elements(), Dest))
+    if (!ReadValues(item->Address, item->Extension, item->Width, item->Signed, item->Elements(),
+                    Dest))
         return c.End(false);
     c.Entry.Args[0] = item->Elements();
     return c.End(true);
@@ -220,8 +222,8 @@ bool TXcpInterface::ReadIndexed(std::uint32_t D, std::int32_t* Dest, std::int32_
     }
     if (Index < 0 || Index >= item->Elements()) // one element of a vector or column
         return c.End(Fail(qxsOutOfRange));
-    return c.End(ReadValues(item->ElementAddress(Index), item->Extension, item->Width,
-                            item->Signed, 1, Dest));
+    return c.End(ReadValues(item->ElementAddress(Index), item->Extension, item->Width, item->Signed,
+                            1, Dest));
 }
 
 bool TXcpInterface::WriteIndexed(std::uint32_t D, std::int32_t Index, std::int32_t Value) {

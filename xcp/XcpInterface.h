@@ -23,13 +23,15 @@ public:
     bool Disconnect() override;
     bool ReadData(std::uint32_t D, std::int32_t* Dest) override;
     bool ReadIndexed(std::uint32_t D, std::int32_t* Dest, std::int32_t Index) override;
-    bool ReadElement(std::uint32_t D, std::int32_t* Dest, std::int32_t Row, std::int32_t Col) override;
+    bool ReadElement(std::uint32_t D, std::int32_t* Dest, std::int32_t Row,
+                     std::int32_t Col) override;
     bool ReadPacket(std::uint32_t D, std::uint8_t* Dest, std::int32_t* Length) override;
     bool ReadAtAddress(std::uint32_t D, std::uint32_t Address, std::int32_t* Dest) override;
     bool WriteData(std::uint32_t D, const std::int32_t* Source) override;
     bool WriteValue(std::uint32_t D, std::int32_t Value) override;
     bool WriteIndexed(std::uint32_t D, std::int32_t Index, std::int32_t Value) override;
-    bool WriteElement(std::uint32_t D, std::int32_t Row, std::int32_t Col, std::int32_t Value) override;
+    bool WriteElement(std::uint32_t D, std::int32_t Row, std::int32_t Col,
+                      std::int32_t Value) override;
     bool WriteRow(std::uint32_t D, const std::int32_t* Source, std::int32_t Row) override;
     bool WriteAtAddress(std::uint32_t D, std::uint32_t Address, std::int32_t Value) override;
     bool IsConnected() override;

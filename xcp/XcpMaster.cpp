@@ -6,7 +6,8 @@
 namespace qor::xcp {
 
 Master::Master(MasterSettings Settings, std::unique_ptr<Transport> Link)
-    : FSettings(std::move(Settings)), FLink(Link ? std::move(Link) : MakeTransport(FSettings.Kind)) {
+    : FSettings(std::move(Settings)),
+      FLink(Link ? std::move(Link) : MakeTransport(FSettings.Kind)) {
     FSettings.Retries = std::max(0, FSettings.Retries);
 }
 
@@ -152,8 +153,8 @@ Result Master::Connect(Clock::time_point Deadline) {
     FConnected = true;
     if (FSlave.OptionalInfo) {
         Packet modeAnswer;
-        Result m = WithRetries([&] { return Exchange(GetCommModeInfoRequest(), modeAnswer, Deadline); },
-                               Deadline);
+        Result m = WithRetries(
+            [&] { return Exchange(GetCommModeInfoRequest(), modeAnswer, Deadline); }, Deadline);
         if (m) {
             if (auto mode = ParseCommModeInfoAnswer(modeAnswer))
                 FCommMode = *mode;
@@ -175,7 +176,8 @@ Result Master::Disconnect(Clock::time_point Deadline) {
 
 Result Master::GetStatus(SessionStatus& Status, Clock::time_point Deadline) {
     Packet answer;
-    Result r = WithRetries([&] { return Exchange(GetStatusRequest(), answer, Deadline); }, Deadline);
+    Result r =
+        WithRetries([&] { return Exchange(GetStatusRequest(), answer, Deadline); }, Deadline);
     if (!r)
         return r;
     std::optional<SessionStatus> s = ParseStatusAnswer(answer, FSlave.Order);
@@ -219,7 +221,8 @@ Result Master::Upload(std::uint32_t Address, std::uint8_t Extension, std::span<s
             Deadline);
         if (!r)
             return r;
-        std::optional<std::span<const std::uint8_t>> data = ParseUploadAnswer(answer, static_cast<int>(n));
+        std::optional<std::span<const std::uint8_t>> data =
+            ParseUploadAnswer(answer, static_cast<int>(n));
         if (!data) {
             FMtaKnown = false;
             return {Outcome::BadAnswer};
@@ -268,12 +271,14 @@ Result Master::Download(std::uint32_t Address, std::uint8_t Extension,
     const std::size_t perPacket = static_cast<std::size_t>(FSlave.MaxCto - 2);
     std::size_t chunk = perPacket;
     if (FCommMode.MasterBlockMode)
-        chunk = std::min<std::size_t>(255, perPacket * static_cast<std::size_t>(FCommMode.MaxBlockSize));
+        chunk = std::min<std::size_t>(255,
+                                      perPacket * static_cast<std::size_t>(FCommMode.MaxBlockSize));
     for (std::size_t done = 0; done < Source.size();) {
         const std::size_t n = std::min(chunk, Source.size() - done);
         const std::uint32_t at = Address + static_cast<std::uint32_t>(done);
-        Result r = WithRetries([&] { return DownloadChunk(at, Extension, Source.subspan(done, n), Deadline); },
-                               Deadline);
+        Result r = WithRetries(
+            [&] { return DownloadChunk(at, Extension, Source.subspan(done, n), Deadline); },
+            Deadline);
         if (!r)
             return r;
         done += n;

@@ -3,7 +3,8 @@
 namespace qor::xcp {
 
 void PutWord(Packet& P, std::uint16_t Value, ByteOrder Order) {
-    const std::uint8_t lo = static_cast<std::uint8_t>(Value), hi = static_cast<std::uint8_t>(Value >> 8);
+    const std::uint8_t lo = static_cast<std::uint8_t>(Value),
+                       hi = static_cast<std::uint8_t>(Value >> 8);
     if (Order == ByteOrder::Intel)
         P.insert(P.end(), {lo, hi});
     else
@@ -130,7 +131,8 @@ std::optional<CommModeInfo> ParseCommModeInfoAnswer(std::span<const std::uint8_t
 
 std::optional<std::span<const std::uint8_t>> ParseUploadAnswer(std::span<const std::uint8_t> P,
                                                                int Count) {
-    if (Count < 0 || P.empty() || P[0] != pidPositive || P.size() < static_cast<std::size_t>(Count) + 1)
+    if (Count < 0 || P.empty() || P[0] != pidPositive ||
+        P.size() < static_cast<std::size_t>(Count) + 1)
         return std::nullopt;
     return P.subspan(1, static_cast<std::size_t>(Count));
 }

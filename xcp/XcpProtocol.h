@@ -64,8 +64,8 @@ struct SlaveInfo {
 // What GET_COMM_MODE_INFO says; only the master block mode matters to us.
 struct CommModeInfo {
     bool MasterBlockMode = false;
-    int MaxBlockSize = 0;      // packets in one DOWNLOAD block
-    int MinSeparationUs = 0;   // pause between the packets of a block
+    int MaxBlockSize = 0;    // packets in one DOWNLOAD block
+    int MinSeparationUs = 0; // pause between the packets of a block
 };
 
 struct SessionStatus {

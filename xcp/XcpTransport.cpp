@@ -66,7 +66,8 @@ public:
         FSocket.Reset(::socket(addr.ss_family, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
         // A connected datagram socket only hears its slave, and learns from the loopback
         // at once when nobody listens on the port.
-        if (FSocket.Get() < 0 || ::connect(FSocket.Get(), reinterpret_cast<sockaddr*>(&addr), len) != 0) {
+        if (FSocket.Get() < 0 ||
+            ::connect(FSocket.Get(), reinterpret_cast<sockaddr*>(&addr), len) != 0) {
             Error = std::string("cannot open the UDP socket: ") + std::strerror(errno);
             FSocket.Reset();
             return false;

@@ -27,17 +27,23 @@ TEST(XcpRequests, EveryCommandInBothByteOrders) {
         {"GET_STATUS", [](ByteOrder) { return GetStatusRequest(); }, {0xFD}, {0xFD}},
         {"SYNCH", [](ByteOrder) { return SynchRequest(); }, {0xFC}, {0xFC}},
         {"GET_COMM_MODE_INFO", [](ByteOrder) { return GetCommModeInfoRequest(); }, {0xFB}, {0xFB}},
-        {"SET_MTA", [](ByteOrder o) { return SetMtaRequest(0x12345678, 0x02, o); },
+        {"SET_MTA",
+         [](ByteOrder o) { return SetMtaRequest(0x12345678, 0x02, o); },
          {0xF6, 0, 0, 0x02, 0x78, 0x56, 0x34, 0x12},
          {0xF6, 0, 0, 0x02, 0x12, 0x34, 0x56, 0x78}},
         {"UPLOAD", [](ByteOrder) { return UploadRequest(7); }, {0xF5, 7}, {0xF5, 7}},
-        {"SHORT_UPLOAD", [](ByteOrder o) { return ShortUploadRequest(4, 0x00000402, 0x01, o); },
+        {"SHORT_UPLOAD",
+         [](ByteOrder o) { return ShortUploadRequest(4, 0x00000402, 0x01, o); },
          {0xF4, 4, 0, 0x01, 0x02, 0x04, 0x00, 0x00},
          {0xF4, 4, 0, 0x01, 0x00, 0x00, 0x04, 0x02}},
-        {"DOWNLOAD", [](ByteOrder) { return DownloadRequest(3, data); },
-         {0xF0, 3, 0xA1, 0xB2, 0xC3}, {0xF0, 3, 0xA1, 0xB2, 0xC3}},
-        {"DOWNLOAD_NEXT", [](ByteOrder) { return DownloadNextRequest(9, data); },
-         {0xEF, 9, 0xA1, 0xB2, 0xC3}, {0xEF, 9, 0xA1, 0xB2, 0xC3}},
+        {"DOWNLOAD",
+         [](ByteOrder) { return DownloadRequest(3, data); },
+         {0xF0, 3, 0xA1, 0xB2, 0xC3},
+         {0xF0, 3, 0xA1, 0xB2, 0xC3}},
+        {"DOWNLOAD_NEXT",
+         [](ByteOrder) { return DownloadNextRequest(9, data); },
+         {0xEF, 9, 0xA1, 0xB2, 0xC3},
+         {0xEF, 9, 0xA1, 0xB2, 0xC3}},
     };
     for (const TCase& c : cases) {
         EXPECT_EQ(c.Make(ByteOrder::Intel), c.Intel) << c.Name;
@@ -56,12 +62,27 @@ TEST(XcpAnswers, ConnectAnswerAtTheEdgesOfWhatASlaveMayDeclare) {
     };
     const TCase cases[] = {
         {"smallest, Intel", {0xFF, 0x01, 0x00, 8, 8, 0, 1, 1}, true, ByteOrder::Intel, 8, 8, false},
-        {"largest, Motorola, optional", {0xFF, 0x01, 0x81, 255, 0xFF, 0xFF, 1, 1}, true,
-         ByteOrder::Motorola, 255, 0xFFFF, true},
-        {"MAX_DTO word in slave order", {0xFF, 0, 0x01, 64, 0x05, 0xDC, 1, 1}, true,
-         ByteOrder::Motorola, 64, 1500, false},
-        {"MAX_DTO word Intel", {0xFF, 0, 0x00, 64, 0xDC, 0x05, 1, 1}, true, ByteOrder::Intel, 64,
-         1500, false},
+        {"largest, Motorola, optional",
+         {0xFF, 0x01, 0x81, 255, 0xFF, 0xFF, 1, 1},
+         true,
+         ByteOrder::Motorola,
+         255,
+         0xFFFF,
+         true},
+        {"MAX_DTO word in slave order",
+         {0xFF, 0, 0x01, 64, 0x05, 0xDC, 1, 1},
+         true,
+         ByteOrder::Motorola,
+         64,
+         1500,
+         false},
+        {"MAX_DTO word Intel",
+         {0xFF, 0, 0x00, 64, 0xDC, 0x05, 1, 1},
+         true,
+         ByteOrder::Intel,
+         64,
+         1500,
+         false},
         {"MAX_CTO below 8", {0xFF, 0, 0, 7, 8, 0, 1, 1}, false, {}, 0, 0, false},
         {"MAX_DTO below 8", {0xFF, 0, 0, 8, 7, 0, 1, 1}, false, {}, 0, 0, false},
         {"reserved granularity", {0xFF, 0, 0x06, 8, 8, 0, 1, 1}, false, {}, 0, 0, false},
@@ -90,7 +111,8 @@ TEST(XcpAnswers, StatusCommModeUploadAndErrorPackets) {
     EXPECT_EQ(ParseStatusAnswer(status, ByteOrder::Intel)->Status, 0x05);
     EXPECT_FALSE(ParseStatusAnswer(Bytes{0xFF, 0, 0, 0, 0}, ByteOrder::Intel));
 
-    std::optional<CommModeInfo> mode = ParseCommModeInfoAnswer(Bytes{0xFF, 0, 0x01, 0, 4, 3, 0, 0x10});
+    std::optional<CommModeInfo> mode =
+        ParseCommModeInfoAnswer(Bytes{0xFF, 0, 0x01, 0, 4, 3, 0, 0x10});
     ASSERT_TRUE(mode);
     EXPECT_TRUE(mode->MasterBlockMode);
     EXPECT_EQ(mode->MaxBlockSize, 4);

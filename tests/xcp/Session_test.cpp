@@ -22,7 +22,8 @@ protected:
         ASSERT_NE(XcpPort(GetParam()), 0);
     }
 
-    std::unique_ptr<Master> Make(std::chrono::milliseconds Timeout = std::chrono::milliseconds(300)) {
+    std::unique_ptr<Master>
+    Make(std::chrono::milliseconds Timeout = std::chrono::milliseconds(300)) {
         MasterSettings s;
         s.Port = XcpPort(GetParam());
         s.Kind = GetParam();
@@ -85,11 +86,17 @@ TEST_P(XcpSession, TransfersFitThePacketSizesInBothByteOrders) {
     blocks.insert(blocks.end(), 4, 0xEF); // 5 packets of 53 bytes: 255
     blocks.push_back(0xF0);               // then 45 bytes in one packet
     const TCase cases[] = {
-        {"smallest packets, Intel", {0, 8, 8, 0, 8, 0}, repeat({0xF6}, 0xF0, 50),
+        {"smallest packets, Intel",
+         {0, 8, 8, 0, 8, 0},
+         repeat({0xF6}, 0xF0, 50),
          repeat({0xF6}, 0xF5, 43)},
-        {"smallest packets, Motorola", {1, 8, 8, 0, 8, 0}, repeat({0xF6}, 0xF0, 50),
+        {"smallest packets, Motorola",
+         {1, 8, 8, 0, 8, 0},
+         repeat({0xF6}, 0xF0, 50),
          repeat({0xF6}, 0xF5, 43)},
-        {"largest packets, Motorola", {1, 255, 0xFFFF, 0, 8, 0}, {0xF6, 0xF0, 0xF0},
+        {"largest packets, Motorola",
+         {1, 255, 0xFFFF, 0, 8, 0},
+         {0xF6, 0xF0, 0xF0},
          {0xF6, 0xF5, 0xF5}},
         {"master block mode", {0, 55, 1500, 1, 5, 0}, blocks, repeat({0xF6}, 0xF5, 6)},
     };
