@@ -1,13 +1,17 @@
 #include "xcp/XcpFrame.h"
 
+#include <algorithm>
+
 namespace qor::xcp {
 
 std::vector<std::uint8_t> EncodeFrame(std::uint16_t Counter, std::span<const std::uint8_t> Data) {
     const auto length = static_cast<std::uint16_t>(Data.size());
-    std::vector<std::uint8_t> out{
-        static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
-        static_cast<std::uint8_t>(Counter), static_cast<std::uint8_t>(Counter >> 8)};
-    out.insert(out.end(), Data.begin(), Data.end());
+    std::vector<std::uint8_t> out(FrameHeaderSize + Data.size());
+    out[0] = static_cast<std::uint8_t>(length);
+    out[1] = static_cast<std::uint8_t>(length >> 8);
+    out[2] = static_cast<std::uint8_t>(Counter);
+    out[3] = static_cast<std::uint8_t>(Counter >> 8);
+    std::copy(Data.begin(), Data.end(), out.begin() + FrameHeaderSize);
     return out;
 }
 

@@ -1,14 +1,13 @@
 #include "xcp/XcpProtocol.h"
 
+#include <algorithm>
+
 namespace qor::xcp {
 
 void PutWord(Packet& P, std::uint16_t Value, ByteOrder Order) {
-    const std::uint8_t lo = static_cast<std::uint8_t>(Value),
-                       hi = static_cast<std::uint8_t>(Value >> 8);
-    if (Order == ByteOrder::Intel)
-        P.insert(P.end(), {lo, hi});
-    else
-        P.insert(P.end(), {hi, lo});
+    const auto lo = static_cast<std::uint8_t>(Value), hi = static_cast<std::uint8_t>(Value >> 8);
+    P.push_back(Order == ByteOrder::Intel ? lo : hi);
+    P.push_back(Order == ByteOrder::Intel ? hi : lo);
 }
 
 void PutDword(Packet& P, std::uint32_t Value, ByteOrder Order) {
@@ -59,16 +58,23 @@ Packet ShortUploadRequest(std::uint8_t Count, std::uint32_t Address, std::uint8_
     return p;
 }
 
-Packet DownloadRequest(std::uint8_t Total, std::span<const std::uint8_t> Data) {
-    Packet p{cmd::Download, Total};
-    p.insert(p.end(), Data.begin(), Data.end());
+namespace {
+// A command code, one parameter byte and data bytes.
+Packet WithData(std::uint8_t Code, std::uint8_t Param, std::span<const std::uint8_t> Data) {
+    Packet p(2 + Data.size());
+    p[0] = Code;
+    p[1] = Param;
+    std::copy(Data.begin(), Data.end(), p.begin() + 2);
     return p;
+}
+} // namespace
+
+Packet DownloadRequest(std::uint8_t Total, std::span<const std::uint8_t> Data) {
+    return WithData(cmd::Download, Total, Data);
 }
 
 Packet DownloadNextRequest(std::uint8_t Remaining, std::span<const std::uint8_t> Data) {
-    Packet p{cmd::DownloadNext, Remaining};
-    p.insert(p.end(), Data.begin(), Data.end());
-    return p;
+    return WithData(cmd::DownloadNext, Remaining, Data);
 }
 
 Answer ClassifyAnswer(std::span<const std::uint8_t> P) {
