@@ -116,9 +116,32 @@ void BM_OneValueRoundTrip(benchmark::State& State) {
     State.SetLabel(State.range(0) ? "SHORT_UPLOAD over udp" : "simulator ReadData");
 }
 
+// How long one call waits for a slave that has stopped answering (timeout 100 ms): the
+// library promises never to block a call longer than its timeout.
+void BM_SilentSlaveCall(benchmark::State& State) {
+    xcp::MasterSettings s;
+    s.Port = TXcpRig::Get().Port;
+    s.Timeout = std::chrono::milliseconds(100);
+    xcp::Master m(s);
+    std::uint8_t b[2];
+    for (auto _ : State) {
+        State.PauseTiming();
+        TXcpRig::Get().Sim.ResetDefault();
+        const bool up = static_cast<bool>(m.Connect(m.CallDeadline()));
+        const QorSimXcpFault silent{qxfDropAnswer, qxcAnyCommand, 1000, 0};
+        TXcpRig::Get().Sim.XcpAddFault(&silent);
+        State.ResumeTiming();
+        if (!up || m.Upload(0x0400, 0, b, m.CallDeadline()).What != xcp::Outcome::Timeout)
+            State.SkipWithError("the silent slave answered");
+    }
+    TXcpRig::Get().Sim.ResetDefault();
+    State.SetLabel("timeout 100 ms");
+}
+
 BENCHMARK(BM_MapRead16x16)->Arg(0)->Arg(1)->UseRealTime();
 BENCHMARK(BM_ValueWrite)->Arg(0)->Arg(1)->UseRealTime();
 BENCHMARK(BM_OneValueRoundTrip)->Arg(0)->Arg(1)->UseRealTime();
+BENCHMARK(BM_SilentSlaveCall)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace qor
