@@ -7,6 +7,7 @@
 #include "xcp/XcpControl.h"
 
 #include <cstdlib>
+#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
 
@@ -54,6 +55,35 @@ TEST(XcpDescription, ErrorsNameTheLine) {
     EXPECT_EQ(map->Rows, 8);
     EXPECT_TRUE(map->Signed);
     EXPECT_EQ(ok.Value->Find(0x20)->Cols, 5);
+}
+
+// The description file comes from QOR_XCP_DESCRIPTION, else from beside the library under
+// its name (the build puts the simulator's description there); one that does not parse
+// leaves the library without an object to hand out.
+TEST(XcpDescription, FoundBesideTheLibraryOrNamedByTheEnvironment) {
+    void* handle = dlopen(QOR_XCP_FILE, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_TRUE(handle) << dlerror();
+    auto create = reinterpret_cast<TCreateClassInstance>(dlsym(handle, CreateClassInstanceName));
+    auto destroy = reinterpret_cast<TDestroyClassInstance>(dlsym(handle, DestroyClassInstanceName));
+    ASSERT_TRUE(create && destroy);
+
+    unsetenv("QOR_XCP_DESCRIPTION");
+    ASSERT_TRUE(
+        std::filesystem::exists(std::filesystem::path(QOR_XCP_FILE).replace_extension(".xcp")));
+    TSerInterface* object = create();
+    EXPECT_TRUE(object) << "the description beside the library";
+    EXPECT_EQ(destroy(object), 1);
+    EXPECT_EQ(destroy(object), 0) << "only objects it made and still holds";
+
+    const std::string bad = (std::filesystem::temp_directory_path() /
+                             ("qor-xcp-bad-" + std::to_string(getpid()) + ".xcp"))
+                                .string();
+    std::ofstream(bad) << "slave 127.0.0.1 5555 udp\nvalue 5 A 0x400 u32\n";
+    setenv("QOR_XCP_DESCRIPTION", bad.c_str(), 1);
+    EXPECT_FALSE(create()) << "a description that does not parse";
+    unsetenv("QOR_XCP_DESCRIPTION");
+    std::filesystem::remove(bad);
+    dlclose(handle);
 }
 
 class XcpLibrary : public ::testing::TestWithParam<xcp::TransportKind> {
