@@ -133,7 +133,9 @@ Result Master::Connect(Clock::time_point Deadline) {
     FLink->Drain();
     Result r{Outcome::Timeout};
     Packet answer;
+    bool repeated = false;
     for (int attempt = 0; attempt <= FSettings.Retries && Clock::now() < Deadline; ++attempt) {
+        repeated = attempt > 0;
         r = Exchange(ConnectRequest(), answer, Deadline);
         if (r.What != Outcome::Timeout)
             break;
@@ -149,7 +151,8 @@ Result Master::Connect(Clock::time_point Deadline) {
         return {Outcome::Unsupported};
     FSlave = *info;
     FCommMode = {};
-    FNeedSynch = false;
+    // A repeated CONNECT may still be answered late: the first command synchronises.
+    FNeedSynch = repeated;
     FConnected = true;
     if (FSlave.OptionalInfo) {
         Packet modeAnswer;

@@ -213,6 +213,20 @@ TEST_P(XcpSession, LostAnswerIsRepeatedAfterSynchWithTheMemoryPointerSetAgain) {
     EXPECT_EQ(next, Memory(0x0402, 2)) << "no late answer is left over";
 }
 
+TEST_P(XcpSession, LateAnswerToARepeatedConnectIsNotTakenForData) {
+    const QorSimXcpConfig config = DefaultXcpConfig();
+    Sim.XcpConfigure(&config);
+    AddXcpFault(qxfDelayAnswer, 0xFF, 1, 150);
+    auto m = Make();
+    ASSERT_TRUE(m->Connect(m->CallDeadline()));
+    // The late answer of the first CONNECT came in for the second; the second's answer is
+    // still on its way and must not pass for the data of the read.
+    Codes b(7);
+    ASSERT_TRUE(m->Upload(0x0400, 0, b, m->CallDeadline()));
+    EXPECT_EQ(b, Memory(0x0400, 7));
+    EXPECT_EQ(Sim.TakeXcpCommands(), (Codes{0xFF, 0xFF, 0xFC, 0xF4}));
+}
+
 TEST_P(XcpSession, SilentSlaveEndsTheCallWithinItsTimeout) {
     auto m = Connected();
     AddXcpFault(qxfDropAnswer, qxcAnyCommand, 100);
