@@ -4,6 +4,7 @@
 #include "ecusim/SimControl.h"
 #include "ecusim/Simulator.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -35,6 +36,7 @@ QOR_SIM_EXPORT std::int32_t _GetDLLVersion(qor::VersionRecord* Version) {
 
 QOR_SIM_EXPORT int QorSim_Reset(const char* ImagePath, char* Error, int ErrorSize) {
     std::string error;
+    Sim().ResetXcp();
     if (Sim().Reset(ImagePath, error))
         return 1;
     if (Error && ErrorSize > 0) {
@@ -126,4 +128,47 @@ QOR_SIM_EXPORT void QorSim_SetLive(int Live) {
 
 QOR_SIM_EXPORT std::int32_t QorSim_InstanceCount() {
     return Sim().InstanceCount();
+}
+
+QOR_SIM_EXPORT int QorSim_XcpStart(int Transport, int Port) {
+    if (Transport != qxtUdp && Transport != qxtTcp)
+        return 0;
+    return Sim().Xcp().Start(Transport, Port);
+}
+
+QOR_SIM_EXPORT void QorSim_XcpStop() {
+    Sim().Xcp().Stop();
+}
+
+QOR_SIM_EXPORT void QorSim_XcpConfigure(const QorSimXcpConfig* Config) {
+    if (!Config)
+        return;
+    qor::ecusim::XcpSlaveConfig c;
+    c.Motorola = Config->Motorola != 0;
+    c.MaxCto = std::clamp(Config->MaxCto, 8, 255);
+    c.MaxDto = std::clamp(Config->MaxDto, 8, 65535);
+    c.MasterBlockMode = Config->MasterBlockMode != 0;
+    c.MaxBlockSize = std::clamp(Config->MaxBlockSize, 1, 255);
+    c.MinSeparation = std::clamp(Config->MinSeparation, 0, 255);
+    Sim().Xcp().Configure(c);
+}
+
+QOR_SIM_EXPORT void QorSim_XcpAddFault(const QorSimXcpFault* Fault) {
+    if (Fault)
+        Sim().Xcp().AddFault(*Fault);
+}
+
+QOR_SIM_EXPORT void QorSim_XcpSetOnline(int Online) {
+    Sim().Xcp().SetOnline(Online != 0);
+}
+
+QOR_SIM_EXPORT std::int32_t QorSim_XcpCommands(std::uint8_t* Codes, std::int32_t Room) {
+    const std::vector<std::uint8_t> codes = Sim().Xcp().Commands();
+    for (std::size_t i = 0; Codes && i < codes.size() && i < static_cast<std::size_t>(Room); ++i)
+        Codes[i] = codes[i];
+    return static_cast<std::int32_t>(codes.size());
+}
+
+QOR_SIM_EXPORT void QorSim_XcpClearCommands() {
+    Sim().Xcp().ClearCommands();
 }

@@ -117,4 +117,57 @@ void QorSim_SetCreateFails(int Fails);
 void QorSim_SetLive(int Live);
 // Interface objects created and not yet destroyed.
 std::int32_t QorSim_InstanceCount();
+
+// The XCP-on-Ethernet slave of the simulator: it serves the image memory (address
+// extension 0, the 64 KiB of QorSim_ReadMemory) over UDP and TCP on 127.0.0.1, answering
+// from a thread of its own. QorSim_Reset clears its faults and configuration and ends its
+// session, but leaves its sockets open.
+enum QorSimXcpTransport : std::int32_t { qxtUdp = 0, qxtTcp = 1 };
+
+// Opens the transport's socket on Port (0: a free port chosen by the system) and returns
+// the port, or 0 when it cannot be opened. Opening one already open returns its port.
+int QorSim_XcpStart(int Transport, int Port);
+// Closes every socket and ends the thread.
+void QorSim_XcpStop();
+
+// How the slave presents itself; applied at the next CONNECT.
+struct QorSimXcpConfig {
+    std::int32_t Motorola;        // nonzero: big-endian addresses, words and data
+    std::int32_t MaxCto;          // 8 .. 255, default 255
+    std::int32_t MaxDto;          // 8 .. 65535, default 1500
+    std::int32_t MasterBlockMode; // nonzero: DOWNLOAD may open a block of DOWNLOAD_NEXT
+    std::int32_t MaxBlockSize;    // packets in one block, default 8
+    std::int32_t MinSeparation;   // pause between block packets in 100 us, default 0
+};
+void QorSim_XcpConfigure(const QorSimXcpConfig* Config);
+
+enum QorSimXcpFaultKind : std::int32_t {
+    qxfDropAnswer = 0,  // the command is carried out, its answer never sent
+    qxfDelayAnswer = 1, // the answer goes out Param milliseconds late
+    qxfErrorPacket = 2, // the command is refused with error code Param
+    qxfGarbage = 3,     // a broken answer: Param 0 a truncated frame, 1 a frame of length 0,
+                        // 2 a positive answer without its parameters
+};
+// Commands a fault applies to: a command code, or one of these groups.
+enum QorSimXcpCommandGroup : std::int32_t {
+    qxcAnyCommand = -1,
+    qxcAnyUpload = -2,   // UPLOAD and SHORT_UPLOAD
+    qxcAnyDownload = -3, // DOWNLOAD and DOWNLOAD_NEXT
+};
+// The next Count commands of the group get the fault; faults are used up in the order
+// they were added.
+struct QorSimXcpFault {
+    std::int32_t Kind;
+    std::int32_t Command;
+    std::int32_t Count;
+    std::int32_t Param;
+};
+void QorSim_XcpAddFault(const QorSimXcpFault* Fault);
+// While zero the slave is gone: UDP commands go unanswered, TCP streams are closed and
+// new ones closed at once.
+void QorSim_XcpSetOnline(int Online);
+// The command codes received (the first byte of every command), oldest first: copies at
+// most Room of them and returns how many there are.
+std::int32_t QorSim_XcpCommands(std::uint8_t* Codes, std::int32_t Room);
+void QorSim_XcpClearCommands();
 }

@@ -1,5 +1,6 @@
 #include "ecusim/Simulator.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -49,6 +50,23 @@ public:
     }
     bool IsConnected() override { return FSim.IsConnected(); }
     std::int32_t GetLastStatus() override { return FSim.GetLastStatus(); }
+
+private:
+    Simulator& FSim;
+};
+
+// The image memory handed to the XCP slave.
+class SimXcpMemory final : public XcpMemory {
+public:
+    explicit SimXcpMemory(Simulator& Sim) : FSim(Sim) {}
+    bool Read(std::uint8_t Extension, std::uint32_t Address, std::uint8_t* Dest,
+              std::size_t Count) override {
+        return FSim.XcpRead(Extension, Address, Dest, Count);
+    }
+    bool Write(std::uint8_t Extension, std::uint32_t Address, const std::uint8_t* Source,
+               std::size_t Count) override {
+        return FSim.XcpWrite(Extension, Address, Source, Count);
+    }
 
 private:
     Simulator& FSim;
@@ -520,6 +538,45 @@ void Simulator::SetLive(bool Live) {
 std::int32_t Simulator::InstanceCount() {
     std::lock_guard lock(FMutex);
     return static_cast<std::int32_t>(FInstances.size());
+}
+
+bool Simulator::XcpRead(std::uint8_t Extension, std::uint32_t Address, std::uint8_t* Dest,
+                        std::size_t Count) {
+    std::lock_guard lock(FMutex);
+    if (Extension != 0 || !FImage.InMemory(Address, static_cast<std::uint32_t>(Count)))
+        return false;
+    if (FLive)
+        for (const SimItem& item : FImage.Items())
+            if (item.Live && item.Address >= Address && item.Address - Address < Count) {
+                FImage.StepLive();
+                break;
+            }
+    std::copy_n(FImage.Memory().begin() + Address, Count, Dest);
+    return true;
+}
+
+bool Simulator::XcpWrite(std::uint8_t Extension, std::uint32_t Address, const std::uint8_t* Source,
+                         std::size_t Count) {
+    std::lock_guard lock(FMutex);
+    if (Extension != 0 || !FImage.InMemory(Address, static_cast<std::uint32_t>(Count)))
+        return false;
+    std::copy_n(Source, Count, FImage.Memory().begin() + Address);
+    return true;
+}
+
+XcpServer& Simulator::Xcp() {
+    std::lock_guard lock(FXcpMutex);
+    if (!FXcpServer) {
+        FXcpMemory = std::make_unique<SimXcpMemory>(*this);
+        FXcpServer = std::make_unique<XcpServer>(*FXcpMemory);
+    }
+    return *FXcpServer;
+}
+
+void Simulator::ResetXcp() {
+    std::lock_guard lock(FXcpMutex);
+    if (FXcpServer)
+        FXcpServer->ResetControls();
 }
 
 } // namespace qor::ecusim

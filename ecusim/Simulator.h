@@ -4,9 +4,11 @@
 
 #include "ecusim/SimControl.h"
 #include "ecusim/SimImage.h"
+#include "ecusim/XcpServer.h"
 #include "link/SerInterface.h"
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -61,6 +63,16 @@ public:
     void SetLive(bool Live);
     std::int32_t InstanceCount();
 
+    // The memory as the XCP slave sees it: extension 0 only. A read that starts at a live
+    // packet moves it on first, as ReadPacket does.
+    bool XcpRead(std::uint8_t Extension, std::uint32_t Address, std::uint8_t* Dest,
+                 std::size_t Count);
+    bool XcpWrite(std::uint8_t Extension, std::uint32_t Address, const std::uint8_t* Source,
+                  std::size_t Count);
+    // The XCP slave, made at its first use; its faults are cleared by ResetXcp.
+    XcpServer& Xcp();
+    void ResetXcp();
+
 private:
     Simulator();
 
@@ -96,6 +108,11 @@ private:
     bool FCreateFails = false;
     bool FLive = true;
     std::set<TSerInterface*> FInstances;
+
+    // Last, so that the slave's thread ends before the memory it serves goes.
+    std::mutex FXcpMutex;
+    std::unique_ptr<XcpMemory> FXcpMemory;
+    std::unique_ptr<XcpServer> FXcpServer;
 };
 
 } // namespace qor::ecusim

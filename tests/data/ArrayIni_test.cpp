@@ -244,7 +244,7 @@ TEST_F(ArrayIni, VectorCommandEntryIsWrittenAndConsumed) {
 }
 
 // Cell (r, c) of the 4 x 6 Grid as the simulator holds it, row by row.
-Lines GridRows(TSimLibrary& Sim) {
+Lines GridRows(TTestLink& Sim) {
     Lines out;
     for (int r = 0; r < 4; ++r) {
         std::string row;

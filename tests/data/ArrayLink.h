@@ -6,7 +6,7 @@
 #include "data/SerialData.h"
 #include "framework/Control.h"
 #include "link/QorConnection.h"
-#include "tests/support/SimLibrary.h"
+#include "tests/support/TestLink.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -53,7 +53,7 @@ protected:
         char error[256] = {};
         ASSERT_TRUE(Sim.Reset(QOR_TEST_DATA_DIR "/shapes.img", error, sizeof error)) << error;
         Link = new TQorConnection(&Form);
-        Link->SetDllName(std::filesystem::path(QOR_ECUSIM_FILE).filename().string());
+        Link->SetDllName(Sim.DllName());
         ASSERT_TRUE(Link->LoadDll());
         Sim.ClearLog();
     }
@@ -95,7 +95,7 @@ protected:
     Lines TakeDataCalls() { return Take(true); }
     Lines TakeTrail() { return std::exchange(Trail, {}); }
 
-    TSimLibrary Sim{QOR_ECUSIM_FILE};
+    TTestLink Sim;
     TComponent Form{nullptr};
     TQorConnection* Link = nullptr;
     Lines Trail;

@@ -203,6 +203,8 @@ TEST_F(MatrixLink, FailedReadPutsTheAskedCellBack) {
 }
 
 TEST_F(MatrixLink, StatusWordFourKeepsTheDataValid) {
+    if (!Sim.ForcesStatusWords())
+        GTEST_SKIP() << "the link cannot force a status word";
     TQorMatrix* m = Make(Grid, 4, 6);
     Watch(m);
     Sim.FailNext(qsoReadIndexed, 1);

@@ -7,7 +7,7 @@
 #include "inistore/Qormeminifile.h"
 #include "link/QorConnection.h"
 #include "tests/data/TestData.h"
-#include "tests/support/SimLibrary.h"
+#include "tests/support/TestLink.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -29,7 +29,7 @@ protected:
     void SetUp() override {
         Sim.ResetDefault();
         Link = new TQorConnection(&Form);
-        Link->SetDllName(std::filesystem::path(QOR_ECUSIM_FILE).filename().string());
+        Link->SetDllName(Sim.DllName());
         ASSERT_TRUE(Link->LoadDll());
         Sim.ClearLog();
     }
@@ -77,7 +77,7 @@ protected:
         return out;
     }
 
-    TSimLibrary Sim{QOR_ECUSIM_FILE};
+    TTestLink Sim;
     TComponent Form{nullptr};
     TQorConnection* Link = nullptr;
     TProbeControl* Probe = nullptr;

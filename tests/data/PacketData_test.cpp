@@ -8,7 +8,7 @@
 #include "link/DataRefresher.h"
 #include "link/QorConnection.h"
 #include "tests/data/TestData.h"
-#include "tests/support/SimLibrary.h"
+#include "tests/support/TestLink.h"
 
 #include <array>
 #include <chrono>
@@ -138,7 +138,7 @@ class ThreadPacketRefresh : public ::testing::Test {
 protected:
     void SetUp() override {
         Sim.ResetDefault();
-        Connection->SetDllName(QOR_ECUSIM_FILE);
+        Connection->SetDllName(Sim.DllPath());
         ASSERT_TRUE(Connection->LoadDll());
         Refresher->SetConnection(Connection);
         // The worker suspends itself (created stopped); passes are made here.
@@ -162,7 +162,7 @@ protected:
         return p;
     }
 
-    TSimLibrary Sim{QOR_ECUSIM_FILE};
+    TTestLink Sim;
     TComponent Form{nullptr};
     TQorConnection* Connection = new TQorConnection(&Form);
     TDataRefresher* Refresher = new TDataRefresher(&Form);
@@ -343,11 +343,12 @@ TEST_F(ThreadPacketRefresh, ReadFromEcuReadsAtOnceThroughTheRefreshersConnection
     Sim.FailNext(qsoReadPacket, 1);
     EXPECT_FALSE(load->ReadFromEcu());
     EXPECT_FALSE(load->DataValid());
-    EXPECT_EQ(log.Events, std::vector<std::string>{"OnError 256 r"})
+    EXPECT_EQ(log.Events,
+              std::vector<std::string>{"OnError " + std::to_string(Sim.InjectedStatus()) + " r"})
         << "the status word of the refresher's connection";
     ASSERT_EQ(log.Control.Messages.size(), 1u);
     EXPECT_EQ(log.Control.Messages[0].Msg, WM_DATA_STATUS);
-    EXPECT_EQ(log.Control.Messages[0].LParam, qssInjected);
+    EXPECT_EQ(log.Control.Messages[0].LParam, Sim.InjectedStatus());
 }
 
 TEST_F(ThreadPacketRefresh, ReadFromEcuWithoutAWayToTheEcuFailsSilently) {

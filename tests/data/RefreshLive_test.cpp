@@ -8,7 +8,7 @@
 #include "link/LinkMessages.h"
 #include "link/QorConnection.h"
 #include "tests/data/TestData.h"
-#include "tests/support/SimLibrary.h"
+#include "tests/support/TestLink.h"
 
 #include <chrono>
 #include <functional>
@@ -37,7 +37,7 @@ class ThreadRefreshLive : public ::testing::Test {
 protected:
     void SetUp() override {
         Sim.ResetDefault();
-        Connection->SetDllName(QOR_ECUSIM_FILE);
+        Connection->SetDllName(Sim.DllPath());
         ASSERT_TRUE(Connection->LoadDll()); // a pass never loads the library
         Refresher->SetConnection(Connection);
         Speed->SetSerialCode(0x20);
@@ -49,7 +49,7 @@ protected:
         Refresher->RegisterClient(Control, 20, ddPacket | 0x20, -1);
     }
 
-    TSimLibrary Sim{QOR_ECUSIM_FILE};
+    TTestLink Sim;
     TComponent Form{nullptr};
     TQorConnection* Connection = new TQorConnection(&Form);
     TDataRefresher* Refresher = new TDataRefresher(&Form);

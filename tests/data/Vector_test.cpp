@@ -170,6 +170,8 @@ TEST_F(VectorLink, FailedReadPutsTheAskedElementBack) {
 }
 
 TEST_F(VectorLink, StatusWordFourKeepsTheDataValid) {
+    if (!Sim.ForcesStatusWords())
+        GTEST_SKIP() << "the link cannot force a status word";
     TQorVector* v = Make(Axis, 6);
     Watch(v);
     Sim.FailNext(qsoReadData, 1);
@@ -241,7 +243,8 @@ TEST_F(VectorLink, RefusedAbortedAndFailedWritesKeepTheHeldValues) {
 
     Sim.FailNext(qsoWriteData, 1);
     EXPECT_FALSE(v->WriteRawElements(fresh));
-    EXPECT_EQ(TakeTrail(), (Lines{"BeforeSetData 0 0 -1 -1", "OnError 256 writing"}));
+    EXPECT_EQ(TakeTrail(), (Lines{"BeforeSetData 0 0 -1 -1",
+                                  "OnError " + std::to_string(Sim.InjectedStatus()) + " writing"}));
     EXPECT_EQ(v->RawValues(), zeros);
     EXPECT_FALSE(v->DataValid());
     EXPECT_EQ(SimValue(Axis, 1), 0);

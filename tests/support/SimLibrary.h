@@ -4,6 +4,7 @@
 
 #include "ecusim/SimControl.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <dlfcn.h>
 #include <stdexcept>
@@ -40,6 +41,13 @@ public:
         Look(SetCreateFails, "QorSim_SetCreateFails");
         Look(SetLive, "QorSim_SetLive");
         Look(InstanceCount, "QorSim_InstanceCount");
+        Look(XcpStart, "QorSim_XcpStart");
+        Look(XcpStop, "QorSim_XcpStop");
+        Look(XcpConfigure, "QorSim_XcpConfigure");
+        Look(XcpAddFault, "QorSim_XcpAddFault");
+        Look(XcpSetOnline, "QorSim_XcpSetOnline");
+        Look(XcpCommands, "QorSim_XcpCommands");
+        Look(XcpClearCommands, "QorSim_XcpClearCommands");
         if (!KeepOpen) {
             dlclose(FHandle);
             FHandle = nullptr;
@@ -153,6 +161,23 @@ public:
     decltype(&QorSim_SetCreateFails) SetCreateFails = nullptr;
     decltype(&QorSim_SetLive) SetLive = nullptr;
     decltype(&QorSim_InstanceCount) InstanceCount = nullptr;
+    decltype(&QorSim_XcpStart) XcpStart = nullptr;
+    decltype(&QorSim_XcpStop) XcpStop = nullptr;
+    decltype(&QorSim_XcpConfigure) XcpConfigure = nullptr;
+    decltype(&QorSim_XcpAddFault) XcpAddFault = nullptr;
+    decltype(&QorSim_XcpSetOnline) XcpSetOnline = nullptr;
+    decltype(&QorSim_XcpCommands) XcpCommands = nullptr;
+    decltype(&QorSim_XcpClearCommands) XcpClearCommands = nullptr;
+
+    // The command codes the XCP slave received since the last look.
+    std::vector<std::uint8_t> TakeXcpCommands() {
+        std::vector<std::uint8_t> codes(static_cast<std::size_t>(XcpCommands(nullptr, 0)));
+        const auto total = static_cast<std::size_t>(
+            XcpCommands(codes.data(), static_cast<std::int32_t>(codes.size())));
+        codes.resize(std::min(codes.size(), total));
+        XcpClearCommands();
+        return codes;
+    }
 
 private:
     static int ArgCount(std::int32_t Op) {
