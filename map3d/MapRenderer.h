@@ -1,0 +1,56 @@
+#pragma once
+// Draws a scene frame with OpenGL 1.1 and GLU into whatever context is current. Knows
+// nothing of Qt or of how the context was made; one renderer belongs to one context.
+
+#include "map3d/MapScene.h"
+
+#include <memory>
+#include <vector>
+
+namespace qor {
+
+enum class TDrawMode {
+    // Every primitive in immediate mode, one glBegin/glEnd per segment and per triangle
+    // group, a GLU quadric call per ball and cone: the reference drawing.
+    Literal,
+    // The same primitives in the same colours: the surface and the grid lines as vertex
+    // arrays (rebuilt only when the geometry changes), balls and cones from display lists.
+    Batched,
+};
+
+class TMapRenderer {
+public:
+    TMapRenderer();
+    ~TMapRenderer();
+    TMapRenderer(const TMapRenderer&) = delete;
+    TMapRenderer& operator=(const TMapRenderer&) = delete;
+
+    // Clear colour, depth test, blending, lighting and material.
+    void InitGLState(const TRgb& Background);
+    // Viewport and a 40 degree perspective for a Width x Height drawable (Height >= 1).
+    void SetupProjection(int Width, int Height);
+    // Clears and draws one frame; does not present it.
+    void DrawFrame(const TSceneFrame& Frame, TDrawMode Mode);
+    // Frees the display lists and quadrics; call while the renderer's context is current,
+    // before the context goes.
+    void ReleaseGL();
+    // Waits until the current context has drawn everything.
+    static void Finish();
+
+private:
+    struct TBatchCache;
+
+    void BeginScene(const TSceneFrame& Frame);
+    void DrawLiteralCells(const TSceneFrame& Frame);
+    void DrawBatchedCells(const TSceneFrame& Frame);
+    void EnsureLists(float SphereRadius);
+
+    struct TQuadric;
+    std::unique_ptr<TQuadric> FQuadric;
+    std::unique_ptr<TBatchCache> FCache;
+    unsigned FSphereList = 0;
+    unsigned FConeList = 0;
+    float FListRadius = -1;
+};
+
+} // namespace qor
