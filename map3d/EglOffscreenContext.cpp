@@ -143,16 +143,18 @@ void TEglOffscreenContext::Resize(int Width, int Height) {
 void TEglOffscreenContext::SwapBuffers() {
     if (FEgl->Context == EGL_NO_CONTEXT)
         return;
-    const std::size_t row = static_cast<std::size_t>(FWidth) * 4;
-    std::vector<std::uint8_t> bottomUp(row * static_cast<std::size_t>(FHeight));
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, FWidth, FHeight, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+    // BGRA as packed 0xAARRGGBB words is the rasteriser's own layout: a plain copy.
+    const std::size_t row = static_cast<std::size_t>(FWidth);
+    FBottomUp.resize(row * static_cast<std::size_t>(FHeight));
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, FWidth, FHeight, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, FBottomUp.data());
     FFront.Width = FWidth;
     FFront.Height = FHeight;
-    FFront.Rgba.resize(bottomUp.size());
+    FFront.Pixels.resize(FBottomUp.size());
     for (int y = 0; y < FHeight; ++y)
-        std::memcpy(FFront.Rgba.data() + row * static_cast<std::size_t>(y),
-                    bottomUp.data() + row * static_cast<std::size_t>(FHeight - 1 - y), row);
+        std::memcpy(FFront.Pixels.data() + row * static_cast<std::size_t>(y),
+                    FBottomUp.data() + row * static_cast<std::size_t>(FHeight - 1 - y),
+                    row * sizeof(std::uint32_t));
 }
 
 } // namespace qor

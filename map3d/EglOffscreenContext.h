@@ -33,6 +33,7 @@ private:
 
     std::unique_ptr<TEgl> FEgl;
     TFrameImage FFront;
+    std::vector<std::uint32_t> FBottomUp;
     int FWidth = 0, FHeight = 0;
     int FDepthBits = 0;
 };

@@ -7,10 +7,10 @@
 
 namespace qor {
 
-// A picture in 8-bit RGBA, top row first.
+// A picture of 32-bit pixels 0xAARRGGBB (QImage's ARGB32), top row first.
 struct TFrameImage {
     int Width = 0, Height = 0;
-    std::vector<std::uint8_t> Rgba;
+    std::vector<std::uint32_t> Pixels;
 };
 
 class TGLContextProvider {

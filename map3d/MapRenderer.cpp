@@ -1,5 +1,7 @@
 #include "map3d/MapRenderer.h"
 
+#include "map3d/BallMesh.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 #include <cmath>
@@ -15,14 +17,29 @@ struct TMapRenderer::TQuadric {
     TQuadric& operator=(const TQuadric&) = delete;
 };
 
-// The frame's surface and grid lines as vertex arrays, kept while the geometry and the
-// colour ramp stay the same.
+namespace {
+
+TRgb SphereColorOf(const TSceneFrame& Frame, double Height) {
+    return Frame.DynamicSphereColor ? HeightColor(Height, Frame.CellMin, Frame.CellMax)
+                                    : Frame.SphereColor;
+}
+
+} // namespace
+
+// The frame's surface, grid lines and balls as vertex arrays, kept while the geometry,
+// the colour ramp and the balls' look stay the same.
 struct TMapRenderer::TBatchCache {
     std::vector<TCellPlacement> Cells;
     int CellMin = 0, CellMax = 0;
+    bool DrawSpheres = false, DynamicSphereColor = false;
+    TRgb SphereColor;
+    float SphereRadius = 0;
     bool Valid = false;
     std::vector<float> TrianglePositions, TriangleNormals, TriangleColors;
     std::vector<float> LinePositions;
+    std::vector<float> BallPositions, BallNormals, BallColors;
+    std::vector<std::uint32_t> BallIndices;
+    TBallMesh Ball = UnitBall(5, 5);
 
     static bool SameCells(const std::vector<TCellPlacement>& A,
                           const std::vector<TCellPlacement>& B) {
@@ -38,43 +55,77 @@ struct TMapRenderer::TBatchCache {
         return true;
     }
 
+    bool Matches(const TSceneFrame& Frame) const {
+        return Valid && CellMin == Frame.CellMin && CellMax == Frame.CellMax &&
+               DrawSpheres == Frame.DrawSpheres && DynamicSphereColor == Frame.DynamicSphereColor &&
+               SphereColor == Frame.SphereColor && SphereRadius == Frame.SphereRadius &&
+               SameCells(Cells, Frame.Cells);
+    }
+
+    static void Put(std::vector<float>& v, double X, double Y, double Z) {
+        v.push_back(static_cast<float>(X));
+        v.push_back(static_cast<float>(Y));
+        v.push_back(static_cast<float>(Z));
+    }
+    static void Put(std::vector<float>& v, const TPoint3& p) { Put(v, p.X, p.Y, p.Z); }
+    static void Put(std::vector<float>& v, const TRgb& c) { v.insert(v.end(), {c.R, c.G, c.B}); }
+
     void Update(const TSceneFrame& Frame) {
-        if (Valid && CellMin == Frame.CellMin && CellMax == Frame.CellMax &&
-            SameCells(Cells, Frame.Cells))
+        if (Matches(Frame))
             return;
         Cells = Frame.Cells;
         CellMin = Frame.CellMin;
         CellMax = Frame.CellMax;
+        DrawSpheres = Frame.DrawSpheres;
+        DynamicSphereColor = Frame.DynamicSphereColor;
+        SphereColor = Frame.SphereColor;
+        SphereRadius = Frame.SphereRadius;
         Valid = true;
-        TrianglePositions.clear();
-        TriangleNormals.clear();
-        TriangleColors.clear();
-        LinePositions.clear();
+        for (auto* v : {&TrianglePositions, &TriangleNormals, &TriangleColors, &LinePositions,
+                        &BallPositions, &BallNormals, &BallColors})
+            v->clear();
+        BallIndices.clear();
         std::vector<TMeshTriangle> triangles;
         std::vector<TMeshSegment> segments;
-        const auto put = [](std::vector<float>& v, const TPoint3& p) {
-            v.push_back(static_cast<float>(p.X));
-            v.push_back(static_cast<float>(p.Y));
-            v.push_back(static_cast<float>(p.Z));
-        };
         for (const TCellPlacement& placed : Frame.Cells) {
+            const TCellArgs& cell = placed.Cell;
             triangles.clear();
             segments.clear();
-            AppendCellTriangles(placed.Cell, triangles);
-            AppendCellLines(placed.Cell, segments);
+            AppendCellTriangles(cell, triangles);
+            AppendCellLines(cell, segments);
             for (const TMeshTriangle& t : triangles) {
                 const TRgb c = HeightColor(t.ColorHeight, CellMin, CellMax);
                 for (const TPoint3& v : t.V) {
-                    put(TrianglePositions, v);
-                    put(TriangleNormals, t.Normal);
-                    TriangleColors.insert(TriangleColors.end(), {c.R, c.G, c.B});
+                    Put(TrianglePositions, v);
+                    Put(TriangleNormals, t.Normal);
+                    Put(TriangleColors, c);
                 }
             }
             for (const TMeshSegment& s : segments) {
-                put(LinePositions, s.A);
-                put(LinePositions, s.B);
+                Put(LinePositions, s.A);
+                Put(LinePositions, s.B);
             }
+            if (DrawSpheres)
+                AddBall(Frame, cell);
         }
+    }
+
+    // One ball at the cell point: only translated, so its normals stay those of the unit
+    // ball.
+    void AddBall(const TSceneFrame& Frame, const TCellArgs& Cell) {
+        const auto base = static_cast<std::uint32_t>(BallPositions.size() / 3);
+        const TRgb c = SphereColorOf(Frame, Cell.G);
+        const double r = Frame.SphereRadius;
+        for (std::size_t k = 0; k < Ball.Points.size(); ++k) {
+            const TPoint3& p = Ball.Points[k];
+            Put(BallPositions, static_cast<float>(Cell.X) + static_cast<float>(r * p.X),
+                static_cast<float>(Cell.G) + static_cast<float>(r * p.Y),
+                static_cast<float>(Cell.Z) + static_cast<float>(r * p.Z));
+            Put(BallNormals, Ball.Normals[k]);
+            Put(BallColors, c);
+        }
+        for (std::uint32_t index : Ball.Indices)
+            BallIndices.push_back(base + index);
     }
 };
 
@@ -153,11 +204,6 @@ void DrawCone(GLUquadric* Q) {
     glPopMatrix();
 }
 
-TRgb SphereColorOf(const TSceneFrame& Frame, double Height) {
-    return Frame.DynamicSphereColor ? HeightColor(Height, Frame.CellMin, Frame.CellMax)
-                                    : Frame.SphereColor;
-}
-
 } // namespace
 
 void TMapRenderer::DrawLiteralCells(const TSceneFrame& Frame) {
@@ -214,49 +260,53 @@ void TMapRenderer::DrawLiteralCells(const TSceneFrame& Frame) {
     }
 }
 
-void TMapRenderer::EnsureLists(float SphereRadius) {
-    if (!FConeList) {
-        FConeList = glGenLists(1);
-        glNewList(FConeList, GL_COMPILE);
-        DrawCone(FQuadric->Q);
-        glEndList();
-    }
-    if (!FSphereList || FListRadius != SphereRadius) {
-        if (!FSphereList)
-            FSphereList = glGenLists(1);
-        glNewList(FSphereList, GL_COMPILE);
-        gluSphere(FQuadric->Q, SphereRadius, 5, 5);
-        glEndList();
-        FListRadius = SphereRadius;
-    }
+void TMapRenderer::EnsureLists() {
+    if (FConeList)
+        return;
+    FConeList = glGenLists(1);
+    glNewList(FConeList, GL_COMPILE);
+    DrawCone(FQuadric->Q);
+    glEndList();
+    // The normal a GLU ball leaves current, which lights the grid lines drawn after it in
+    // the literal drawing: found by drawing one ball that changes no pixel.
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glDepthMask(GL_FALSE);
+    gluSphere(FQuadric->Q, 1.0, 5, 5);
+    glDepthMask(GL_TRUE);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glGetFloatv(GL_CURRENT_NORMAL, FBallLastNormal);
 }
 
 void TMapRenderer::DrawBatchedCells(const TSceneFrame& Frame) {
-    EnsureLists(Frame.SphereRadius);
-    // Balls and cones first: the last ball leaves GLU's normal current, which lights the
-    // grid lines as in the literal drawing.
+    EnsureLists();
+    FCache->Update(Frame);
     for (const TCellPlacement& placed : Frame.Cells) {
-        if (!placed.Selected && !Frame.DrawSpheres)
+        if (!placed.Selected)
             continue;
         const TCellArgs& cell = placed.Cell;
         glPushMatrix();
         glTranslatef(static_cast<float>(cell.X), static_cast<float>(cell.G),
                      static_cast<float>(cell.Z));
-        if (placed.Selected) {
-            glColor3f(1.0f, 0.0f, 0.0f);
-            glCallList(FConeList);
-        }
-        if (Frame.DrawSpheres) {
-            ColorOf(SphereColorOf(Frame, cell.G));
-            glCallList(FSphereList);
-        }
+        glColor3f(1.0f, 0.0f, 0.0f);
+        glCallList(FConeList);
         glPopMatrix();
     }
-    if (!Frame.DrawLines && !Frame.DrawTriangles)
-        return;
-    FCache->Update(Frame);
     glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    if (Frame.DrawSpheres && !FCache->BallIndices.empty()) {
+        glVertexPointer(3, GL_FLOAT, 0, FCache->BallPositions.data());
+        glNormalPointer(GL_FLOAT, 0, FCache->BallNormals.data());
+        glColorPointer(3, GL_FLOAT, 0, FCache->BallColors.data());
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(FCache->BallIndices.size()),
+                       GL_UNSIGNED_INT, FCache->BallIndices.data());
+    }
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
     if (Frame.DrawLines && !FCache->LinePositions.empty()) {
+        // Lines first: on the tile borders they win the depth test against the surface,
+        // as in the literal drawing, where a cell's lines come before its triangles.
+        glNormal3fv(FBallLastNormal);
         glColor3f(0.65f, 0.65f, 0.65f);
         glLineWidth(2.0f);
         glVertexPointer(3, GL_FLOAT, 0, FCache->LinePositions.data());
@@ -280,12 +330,9 @@ void TMapRenderer::Finish() {
 }
 
 void TMapRenderer::ReleaseGL() {
-    if (FSphereList)
-        glDeleteLists(FSphereList, 1);
     if (FConeList)
         glDeleteLists(FConeList, 1);
-    FSphereList = FConeList = 0;
-    FListRadius = -1;
+    FConeList = 0;
     FQuadric.reset();
     FCache = std::make_unique<TBatchCache>();
 }

@@ -13,8 +13,8 @@ enum class TDrawMode {
     // Every primitive in immediate mode, one glBegin/glEnd per segment and per triangle
     // group, a GLU quadric call per ball and cone: the reference drawing.
     Literal,
-    // The same primitives in the same colours: the surface and the grid lines as vertex
-    // arrays (rebuilt only when the geometry changes), balls and cones from display lists.
+    // The same primitives in the same colours: the surface, the grid lines and the balls
+    // as vertex arrays (rebuilt only when the scene changes), cones from a display list.
     Batched,
 };
 
@@ -43,14 +43,13 @@ private:
     void BeginScene(const TSceneFrame& Frame);
     void DrawLiteralCells(const TSceneFrame& Frame);
     void DrawBatchedCells(const TSceneFrame& Frame);
-    void EnsureLists(float SphereRadius);
+    void EnsureLists();
 
     struct TQuadric;
     std::unique_ptr<TQuadric> FQuadric;
     std::unique_ptr<TBatchCache> FCache;
-    unsigned FSphereList = 0;
     unsigned FConeList = 0;
-    float FListRadius = -1;
+    float FBallLastNormal[3] = {0, 0, 1};
 };
 
 } // namespace qor

@@ -349,10 +349,10 @@ void TQor3DMap::Paint(QPainter& Canvas) {
     FContext->SwapBuffers();
     FContext->SwapBuffers();
     const TFrameImage& picture = FContext->FrontBuffer();
-    if (picture.Rgba.empty())
+    if (picture.Pixels.empty())
         return;
-    const QImage image(picture.Rgba.data(), picture.Width, picture.Height, picture.Width * 4,
-                       QImage::Format_RGBA8888);
+    const QImage image(reinterpret_cast<const uchar*>(picture.Pixels.data()), picture.Width,
+                       picture.Height, picture.Width * 4, QImage::Format_ARGB32);
     Canvas.drawImage(Widget()->rect(), image);
 }
 

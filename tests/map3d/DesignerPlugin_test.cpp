@@ -43,7 +43,7 @@ TEST(DesignerPlugin, OffersTheViewOnTheQorPage) {
     parent.show();
     widget->show();
     EXPECT_FALSE(view.ContextReady());
-    EXPECT_TRUE(view.Picture().Rgba.empty());
+    EXPECT_TRUE(view.Picture().Pixels.empty());
     widget.reset(); // the host takes its view along
 }
 

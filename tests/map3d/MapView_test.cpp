@@ -384,7 +384,7 @@ TEST_F(MapView, WithoutAContextTheViewIsAPanel) {
     view->SetBounds(0, 0, 200, 150);
     view->Perform(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(view->Data()), 0);
     EXPECT_FALSE(form.Widget()->grab().isNull());
-    EXPECT_TRUE(view->Picture().Rgba.empty());
+    EXPECT_TRUE(view->Picture().Pixels.empty());
     // A second WM_CREATE makes no second context.
     view->Perform(WM_CREATE, 0, 0);
     EXPECT_EQ(view->ProvidersMade, 1);

@@ -22,10 +22,10 @@ constexpr double MaxDifferentShare = 0.01;
 constexpr double MaxMeanDifference = 1.5;
 
 inline QImage ToImage(const TFrameImage& Frame) {
-    if (Frame.Rgba.empty())
+    if (Frame.Pixels.empty())
         return {};
-    return QImage(Frame.Rgba.data(), Frame.Width, Frame.Height, Frame.Width * 4,
-                  QImage::Format_RGBA8888)
+    return QImage(reinterpret_cast<const uchar*>(Frame.Pixels.data()), Frame.Width, Frame.Height,
+                  Frame.Width * 4, QImage::Format_ARGB32)
         .convertToFormat(QImage::Format_RGB32);
 }
 
