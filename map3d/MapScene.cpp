@@ -62,6 +62,8 @@ std::vector<TCellPlacement> LayoutCells(const TLayoutInput& In) {
             ++i;
         }
         x += colSpacing;
+        if (j == cols)
+            break; // nothing follows the last column, so no spacing is read for it
         if (In.ColumnSpacingAt)
             colSpacing = nonZero(j + 1 == cols ? 1.0 : In.ColumnSpacingAt(j + 1));
         else
