@@ -1,6 +1,6 @@
 #include "map3d/MapRenderer.h"
 
-#include "map3d/BallMesh.h"
+#include "map3d/MarkerMesh.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -36,10 +36,15 @@ struct TMapRenderer::TBatchCache {
     float SphereRadius = 0;
     bool Valid = false;
     std::vector<float> TrianglePositions, TriangleNormals, TriangleColors;
-    std::vector<float> LinePositions;
-    std::vector<float> BallPositions, BallNormals, BallColors;
-    std::vector<std::uint32_t> BallIndices;
-    TBallMesh Ball = UnitBall(5, 5);
+    // The grid lines are lit with whatever normal the literal drawing has current when it
+    // draws them, so they carry that normal along.
+    std::vector<float> LinePositions, LineNormals;
+    bool DrawTriangles = false;
+    // Balls and cones share one indexed array.
+    std::vector<float> MarkerPositions, MarkerNormals, MarkerColors;
+    std::vector<std::uint32_t> MarkerIndices;
+    TMarkerMesh Ball = UnitBall(5, 5);
+    TMarkerMesh Cone = SelectionCone(5, 5);
 
     static bool SameCells(const std::vector<TCellPlacement>& A,
                           const std::vector<TCellPlacement>& B) {
@@ -49,7 +54,7 @@ struct TMapRenderer::TBatchCache {
             const TCellArgs &a = A[k].Cell, &b = B[k].Cell;
             if (a.I != b.I || a.X != b.X || a.Z != b.Z || a.D != b.D || a.E != b.E || a.F != b.F ||
                 a.G != b.G || a.R != b.R || a.S != b.S || a.RowCount != b.RowCount ||
-                a.ColCount != b.ColCount)
+                a.ColCount != b.ColCount || A[k].Selected != B[k].Selected)
                 return false;
         }
         return true;
@@ -59,7 +64,7 @@ struct TMapRenderer::TBatchCache {
         return Valid && CellMin == Frame.CellMin && CellMax == Frame.CellMax &&
                DrawSpheres == Frame.DrawSpheres && DynamicSphereColor == Frame.DynamicSphereColor &&
                SphereColor == Frame.SphereColor && SphereRadius == Frame.SphereRadius &&
-               SameCells(Cells, Frame.Cells);
+               DrawTriangles == Frame.DrawTriangles && SameCells(Cells, Frame.Cells);
     }
 
     static void Put(std::vector<float>& v, double X, double Y, double Z) {
@@ -70,9 +75,29 @@ struct TMapRenderer::TBatchCache {
     static void Put(std::vector<float>& v, const TPoint3& p) { Put(v, p.X, p.Y, p.Z); }
     static void Put(std::vector<float>& v, const TRgb& c) { v.insert(v.end(), {c.R, c.G, c.B}); }
 
-    void Update(const TSceneFrame& Frame) {
+    // The normal current after a frame of this scene: the literal drawing starts the next
+    // frame with it.
+    TPoint3 NormalAfter(const TSceneFrame& Frame, const TPoint3& BallNormal,
+                        const TPoint3& ConeNormal) const {
+        if (Frame.Cells.empty())
+            return {0, 0, 1};
+        if (Frame.DrawTriangles) {
+            std::vector<TMeshTriangle> last;
+            AppendCellTriangles(Frame.Cells.back().Cell, last);
+            return last.back().Normal;
+        }
+        if (Frame.DrawSpheres)
+            return BallNormal;
+        for (auto it = Frame.Cells.rbegin(); it != Frame.Cells.rend(); ++it)
+            if (it->Selected)
+                return ConeNormal;
+        return {0, 0, 1};
+    }
+
+    void Update(const TSceneFrame& Frame, const TPoint3& BallNormal, const TPoint3& ConeNormal) {
         if (Matches(Frame))
             return;
+        DrawTriangles = Frame.DrawTriangles;
         Cells = Frame.Cells;
         CellMin = Frame.CellMin;
         CellMax = Frame.CellMax;
@@ -82,11 +107,12 @@ struct TMapRenderer::TBatchCache {
         SphereRadius = Frame.SphereRadius;
         Valid = true;
         for (auto* v : {&TrianglePositions, &TriangleNormals, &TriangleColors, &LinePositions,
-                        &BallPositions, &BallNormals, &BallColors})
+                        &LineNormals, &MarkerPositions, &MarkerNormals, &MarkerColors})
             v->clear();
-        BallIndices.clear();
+        MarkerIndices.clear();
         std::vector<TMeshTriangle> triangles;
         std::vector<TMeshSegment> segments;
+        TPoint3 current = NormalAfter(Frame, BallNormal, ConeNormal);
         for (const TCellPlacement& placed : Frame.Cells) {
             const TCellArgs& cell = placed.Cell;
             triangles.clear();
@@ -101,31 +127,41 @@ struct TMapRenderer::TBatchCache {
                     Put(TriangleColors, c);
                 }
             }
+            // The literal order: cone, ball, lines, triangles.
+            if (placed.Selected) {
+                AddMarker(Cone, 1.0, cell, {1.0f, 0.0f, 0.0f});
+                current = ConeNormal;
+            }
+            if (DrawSpheres) {
+                AddMarker(Ball, Frame.SphereRadius, cell, SphereColorOf(Frame, cell.G));
+                current = BallNormal;
+            }
             for (const TMeshSegment& s : segments) {
                 Put(LinePositions, s.A);
                 Put(LinePositions, s.B);
+                Put(LineNormals, current);
+                Put(LineNormals, current);
             }
-            if (DrawSpheres)
-                AddBall(Frame, cell);
+            if (DrawTriangles && !triangles.empty())
+                current = triangles.back().Normal;
         }
     }
 
-    // One ball at the cell point: only translated, so its normals stay those of the unit
-    // ball.
-    void AddBall(const TSceneFrame& Frame, const TCellArgs& Cell) {
-        const auto base = static_cast<std::uint32_t>(BallPositions.size() / 3);
-        const TRgb c = SphereColorOf(Frame, Cell.G);
-        const double r = Frame.SphereRadius;
-        for (std::size_t k = 0; k < Ball.Points.size(); ++k) {
-            const TPoint3& p = Ball.Points[k];
-            Put(BallPositions, static_cast<float>(Cell.X) + static_cast<float>(r * p.X),
-                static_cast<float>(Cell.G) + static_cast<float>(r * p.Y),
-                static_cast<float>(Cell.Z) + static_cast<float>(r * p.Z));
-            Put(BallNormals, Ball.Normals[k]);
-            Put(BallColors, c);
+    // One marker at the cell point, scaled by Scale: only scaled and translated, so its
+    // normals stay those of the unit mesh.
+    void AddMarker(const TMarkerMesh& Mesh, double Scale, const TCellArgs& Cell,
+                   const TRgb& Color) {
+        const auto base = static_cast<std::uint32_t>(MarkerPositions.size() / 3);
+        for (std::size_t k = 0; k < Mesh.Points.size(); ++k) {
+            const TPoint3& p = Mesh.Points[k];
+            Put(MarkerPositions, static_cast<float>(Cell.X) + static_cast<float>(Scale * p.X),
+                static_cast<float>(Cell.G) + static_cast<float>(Scale * p.Y),
+                static_cast<float>(Cell.Z) + static_cast<float>(Scale * p.Z));
+            Put(MarkerNormals, Mesh.Normals[k]);
+            Put(MarkerColors, Color);
         }
-        for (std::uint32_t index : Ball.Indices)
-            BallIndices.push_back(base + index);
+        for (std::uint32_t index : Mesh.Indices)
+            MarkerIndices.push_back(base + index);
     }
 };
 
@@ -260,58 +296,51 @@ void TMapRenderer::DrawLiteralCells(const TSceneFrame& Frame) {
     }
 }
 
-void TMapRenderer::EnsureLists() {
-    if (FConeList)
+void TMapRenderer::FindMarkerNormals() {
+    if (FMarkerNormalsKnown)
         return;
-    FConeList = glGenLists(1);
-    glNewList(FConeList, GL_COMPILE);
-    DrawCone(FQuadric->Q);
-    glEndList();
-    // The normal a GLU ball leaves current, which lights the grid lines drawn after it in
-    // the literal drawing: found by drawing one ball that changes no pixel.
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    glDepthMask(GL_FALSE);
-    gluSphere(FQuadric->Q, 1.0, 5, 5);
-    glDepthMask(GL_TRUE);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glGetFloatv(GL_CURRENT_NORMAL, FBallLastNormal);
+    // The normals a GLU ball and a GLU cone leave current, which light the grid lines
+    // drawn after them in the literal drawing: found by drawing each once, changing no
+    // pixel.
+    const auto normalLeftBy = [](const auto& Draw) {
+        GLfloat n[3];
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        glDepthMask(GL_FALSE);
+        Draw();
+        glDepthMask(GL_TRUE);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glGetFloatv(GL_CURRENT_NORMAL, n);
+        return TPoint3{n[0], n[1], n[2]};
+    };
+    FBallNormal = normalLeftBy([&] { gluSphere(FQuadric->Q, 1.0, 5, 5); });
+    FConeNormal = normalLeftBy([&] { DrawCone(FQuadric->Q); });
+    FMarkerNormalsKnown = true;
 }
 
 void TMapRenderer::DrawBatchedCells(const TSceneFrame& Frame) {
-    EnsureLists();
-    FCache->Update(Frame);
-    for (const TCellPlacement& placed : Frame.Cells) {
-        if (!placed.Selected)
-            continue;
-        const TCellArgs& cell = placed.Cell;
-        glPushMatrix();
-        glTranslatef(static_cast<float>(cell.X), static_cast<float>(cell.G),
-                     static_cast<float>(cell.Z));
-        glColor3f(1.0f, 0.0f, 0.0f);
-        glCallList(FConeList);
-        glPopMatrix();
-    }
+    FindMarkerNormals();
+    FCache->Update(Frame, FBallNormal, FConeNormal);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
-    if (Frame.DrawSpheres && !FCache->BallIndices.empty()) {
-        glVertexPointer(3, GL_FLOAT, 0, FCache->BallPositions.data());
-        glNormalPointer(GL_FLOAT, 0, FCache->BallNormals.data());
-        glColorPointer(3, GL_FLOAT, 0, FCache->BallColors.data());
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(FCache->BallIndices.size()),
-                       GL_UNSIGNED_INT, FCache->BallIndices.data());
+    if (!FCache->MarkerIndices.empty()) {
+        glVertexPointer(3, GL_FLOAT, 0, FCache->MarkerPositions.data());
+        glNormalPointer(GL_FLOAT, 0, FCache->MarkerNormals.data());
+        glColorPointer(3, GL_FLOAT, 0, FCache->MarkerColors.data());
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(FCache->MarkerIndices.size()),
+                       GL_UNSIGNED_INT, FCache->MarkerIndices.data());
     }
     glDisableClientState(GL_COLOR_ARRAY);
-    glDisableClientState(GL_NORMAL_ARRAY);
     if (Frame.DrawLines && !FCache->LinePositions.empty()) {
         // Lines first: on the tile borders they win the depth test against the surface,
         // as in the literal drawing, where a cell's lines come before its triangles.
-        glNormal3fv(FBallLastNormal);
         glColor3f(0.65f, 0.65f, 0.65f);
         glLineWidth(2.0f);
         glVertexPointer(3, GL_FLOAT, 0, FCache->LinePositions.data());
+        glNormalPointer(GL_FLOAT, 0, FCache->LineNormals.data());
         glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(FCache->LinePositions.size() / 3));
     }
+    glDisableClientState(GL_NORMAL_ARRAY);
     if (Frame.DrawTriangles && !FCache->TrianglePositions.empty()) {
         glEnableClientState(GL_NORMAL_ARRAY);
         glEnableClientState(GL_COLOR_ARRAY);
@@ -330,9 +359,7 @@ void TMapRenderer::Finish() {
 }
 
 void TMapRenderer::ReleaseGL() {
-    if (FConeList)
-        glDeleteLists(FConeList, 1);
-    FConeList = 0;
+    FMarkerNormalsKnown = false;
     FQuadric.reset();
     FCache = std::make_unique<TBatchCache>();
 }

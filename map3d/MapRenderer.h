@@ -13,8 +13,8 @@ enum class TDrawMode {
     // Every primitive in immediate mode, one glBegin/glEnd per segment and per triangle
     // group, a GLU quadric call per ball and cone: the reference drawing.
     Literal,
-    // The same primitives in the same colours: the surface, the grid lines and the balls
-    // as vertex arrays (rebuilt only when the scene changes), cones from a display list.
+    // The same primitives in the same colours: the surface, the grid lines, the balls and
+    // the cones as vertex arrays, rebuilt only when the scene changes.
     Batched,
 };
 
@@ -43,13 +43,13 @@ private:
     void BeginScene(const TSceneFrame& Frame);
     void DrawLiteralCells(const TSceneFrame& Frame);
     void DrawBatchedCells(const TSceneFrame& Frame);
-    void EnsureLists();
+    void FindMarkerNormals();
 
     struct TQuadric;
     std::unique_ptr<TQuadric> FQuadric;
     std::unique_ptr<TBatchCache> FCache;
-    unsigned FConeList = 0;
-    float FBallLastNormal[3] = {0, 0, 1};
+    TPoint3 FBallNormal{0, 0, 1}, FConeNormal{0, 0, 1};
+    bool FMarkerNormalsKnown = false;
 };
 
 } // namespace qor

@@ -119,6 +119,37 @@ TEST_F(MapRendering, AChangedCellIsSeen) {
     EXPECT_FALSE(Compare(before, after).Matches());
 }
 
+// The batched drawing keeps its arrays while the scene stays; each change of what it
+// shows must reach the picture as it reaches the literal drawing.
+TEST_F(MapRendering, BatchedFrameFollowsEveryChange) {
+    struct TCase {
+        const char* Name;
+        std::function<void()> Change;
+    };
+    const TCase cases[] = {
+        {"selection",
+         [&] {
+             View->SetSelection({5, 5, 12, 12});
+         }},
+        {"sphere colour", [&] { View->SetSphereColor(clLime); }},
+        {"sphere radius", [&] { View->SetSphereRadius(0.25f); }},
+        {"colour mode", [&] { View->SetSphereColorMode(scDynamic); }},
+        {"no balls", [&] { View->SetEnableDrawSphere(false); }},
+        {"no lines", [&] { View->SetEnableDrawLine(false); }},
+        {"axes", [&] { View->SetColRef(SpeedAxis()), View->SetRowRef(LoadAxis()); }},
+    };
+    QImage previous = Draw(TDrawMode::Batched);
+    for (const TCase& c : cases) {
+        c.Change();
+        const QImage batched = Draw(TDrawMode::Batched);
+        const QImage literal = Draw(TDrawMode::Literal);
+        SavePicture(batched, std::string("change-") + c.Name);
+        EXPECT_FALSE(Compare(previous, batched).Matches()) << c.Name << ": nothing changed";
+        EXPECT_TRUE(Compare(batched, literal).Matches()) << c.Name;
+        previous = batched;
+    }
+}
+
 // The whole-window grab shows the map: the panel paints the presented picture.
 TEST_F(MapRendering, WindowGrabShowsTheMap) {
     const QImage frame = Draw(TDrawMode::Batched);
@@ -143,6 +174,7 @@ TEST_F(MapRendering, TwoViewsDrawIntoTheirOwnContexts) {
     other->SetSelection({1, 1, 16, 16});
     other->RenderScene();
     const QImage otherPicture = ToImage(other->Picture());
+    SavePicture(otherPicture, "second-view");
     View->RenderScene();
     const QImage again = ToImage(View->Picture());
     EXPECT_FALSE(Compare(first, otherPicture).Matches());

@@ -18,8 +18,8 @@ namespace qor::test {
 // MaxMeanDifference. llvmpipe is deterministic for one Mesa build; the slack absorbs
 // rounding differences between builds and between the literal and batched drawing.
 constexpr int ChannelTolerance = 40;
-constexpr double MaxDifferentShare = 0.01;
-constexpr double MaxMeanDifference = 1.5;
+constexpr double MaxDifferentShare = 0.001;
+constexpr double MaxMeanDifference = 0.5;
 
 inline QImage ToImage(const TFrameImage& Frame) {
     if (Frame.Pixels.empty())
