@@ -390,6 +390,36 @@ TEST_F(MapView, WithoutAContextTheViewIsAPanel) {
     EXPECT_EQ(view->ProvidersMade, 1);
 }
 
+// A provider that fails by raising: the exception goes no further than WM_CREATE.
+class TThrowingContext : public TGLContextProvider {
+public:
+    bool Create(int, int) override { throw std::runtime_error("no pixel format"); }
+    bool MakeCurrent() override { return false; }
+    void DoneCurrent() override {}
+    void Resize(int, int) override {}
+    void SwapBuffers() override {}
+    const TFrameImage& FrontBuffer() const override { return Empty; }
+    TFrameImage Empty;
+};
+
+class TThrowingContextMap : public TQor3DMap {
+public:
+    using TQor3DMap::TQor3DMap;
+
+protected:
+    std::unique_ptr<TGLContextProvider> CreateContextProvider() override {
+        return std::make_unique<TThrowingContext>();
+    }
+};
+
+TEST_F(MapView, ContextCreationThatRaisesIsSwallowed) {
+    TThrowingContextMap view(nullptr);
+    EXPECT_NO_THROW(view.Perform(WM_CREATE, 0, 0));
+    EXPECT_FALSE(view.ContextReady());
+    EXPECT_EQ(view.RenderCount(), 1); // the first frame still runs, drawing nothing
+    EXPECT_NO_THROW(view.SetBounds(0, 0, 50, 40));
+}
+
 TEST_F(MapView, DesignModeDoesNoGLWork) {
     TForm form(nullptr);
     auto* view = new TNoContextMap(&form);
