@@ -1,6 +1,6 @@
 #include "map3d/MapRenderer.h"
 
-#include "map3d/MarkerMesh.h"
+#include "map3d/BatchedScene.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -17,155 +17,7 @@ struct TMapRenderer::TQuadric {
     TQuadric& operator=(const TQuadric&) = delete;
 };
 
-namespace {
-
-TRgb SphereColorOf(const TSceneFrame& Frame, double Height) {
-    return Frame.DynamicSphereColor ? HeightColor(Height, Frame.CellMin, Frame.CellMax)
-                                    : Frame.SphereColor;
-}
-
-} // namespace
-
-// The frame's surface, grid lines and balls as vertex arrays, kept while the geometry,
-// the colour ramp and the balls' look stay the same.
-struct TMapRenderer::TBatchCache {
-    std::vector<TCellPlacement> Cells;
-    int CellMin = 0, CellMax = 0;
-    bool DrawSpheres = false, DynamicSphereColor = false;
-    TRgb SphereColor;
-    float SphereRadius = 0;
-    bool Valid = false;
-    std::vector<float> TrianglePositions, TriangleNormals, TriangleColors;
-    // The grid lines are lit with whatever normal the literal drawing has current when it
-    // draws them, so they carry that normal along.
-    std::vector<float> LinePositions, LineNormals;
-    bool DrawTriangles = false;
-    // Balls and cones share one indexed array.
-    std::vector<float> MarkerPositions, MarkerNormals, MarkerColors;
-    std::vector<std::uint32_t> MarkerIndices;
-    TMarkerMesh Ball = UnitBall(5, 5);
-    TMarkerMesh Cone = SelectionCone(5, 5);
-
-    static bool SameCells(const std::vector<TCellPlacement>& A,
-                          const std::vector<TCellPlacement>& B) {
-        if (A.size() != B.size())
-            return false;
-        for (std::size_t k = 0; k < A.size(); ++k) {
-            const TCellArgs &a = A[k].Cell, &b = B[k].Cell;
-            if (a.I != b.I || a.X != b.X || a.Z != b.Z || a.D != b.D || a.E != b.E || a.F != b.F ||
-                a.G != b.G || a.R != b.R || a.S != b.S || a.RowCount != b.RowCount ||
-                a.ColCount != b.ColCount || A[k].Selected != B[k].Selected)
-                return false;
-        }
-        return true;
-    }
-
-    bool Matches(const TSceneFrame& Frame) const {
-        return Valid && CellMin == Frame.CellMin && CellMax == Frame.CellMax &&
-               DrawSpheres == Frame.DrawSpheres && DynamicSphereColor == Frame.DynamicSphereColor &&
-               SphereColor == Frame.SphereColor && SphereRadius == Frame.SphereRadius &&
-               DrawTriangles == Frame.DrawTriangles && SameCells(Cells, Frame.Cells);
-    }
-
-    static void Put(std::vector<float>& v, double X, double Y, double Z) {
-        v.push_back(static_cast<float>(X));
-        v.push_back(static_cast<float>(Y));
-        v.push_back(static_cast<float>(Z));
-    }
-    static void Put(std::vector<float>& v, const TPoint3& p) { Put(v, p.X, p.Y, p.Z); }
-    static void Put(std::vector<float>& v, const TRgb& c) { v.insert(v.end(), {c.R, c.G, c.B}); }
-
-    // The normal current after a frame of this scene: the literal drawing starts the next
-    // frame with it.
-    TPoint3 NormalAfter(const TSceneFrame& Frame, const TPoint3& BallNormal,
-                        const TPoint3& ConeNormal) const {
-        if (Frame.Cells.empty())
-            return {0, 0, 1};
-        if (Frame.DrawTriangles) {
-            std::vector<TMeshTriangle> last;
-            AppendCellTriangles(Frame.Cells.back().Cell, last);
-            return last.back().Normal;
-        }
-        if (Frame.DrawSpheres)
-            return BallNormal;
-        for (auto it = Frame.Cells.rbegin(); it != Frame.Cells.rend(); ++it)
-            if (it->Selected)
-                return ConeNormal;
-        return {0, 0, 1};
-    }
-
-    void Update(const TSceneFrame& Frame, const TPoint3& BallNormal, const TPoint3& ConeNormal) {
-        if (Matches(Frame))
-            return;
-        DrawTriangles = Frame.DrawTriangles;
-        Cells = Frame.Cells;
-        CellMin = Frame.CellMin;
-        CellMax = Frame.CellMax;
-        DrawSpheres = Frame.DrawSpheres;
-        DynamicSphereColor = Frame.DynamicSphereColor;
-        SphereColor = Frame.SphereColor;
-        SphereRadius = Frame.SphereRadius;
-        Valid = true;
-        for (auto* v : {&TrianglePositions, &TriangleNormals, &TriangleColors, &LinePositions,
-                        &LineNormals, &MarkerPositions, &MarkerNormals, &MarkerColors})
-            v->clear();
-        MarkerIndices.clear();
-        std::vector<TMeshTriangle> triangles;
-        std::vector<TMeshSegment> segments;
-        TPoint3 current = NormalAfter(Frame, BallNormal, ConeNormal);
-        for (const TCellPlacement& placed : Frame.Cells) {
-            const TCellArgs& cell = placed.Cell;
-            triangles.clear();
-            segments.clear();
-            AppendCellTriangles(cell, triangles);
-            AppendCellLines(cell, segments);
-            for (const TMeshTriangle& t : triangles) {
-                const TRgb c = HeightColor(t.ColorHeight, CellMin, CellMax);
-                for (const TPoint3& v : t.V) {
-                    Put(TrianglePositions, v);
-                    Put(TriangleNormals, t.Normal);
-                    Put(TriangleColors, c);
-                }
-            }
-            // The literal order: cone, ball, lines, triangles.
-            if (placed.Selected) {
-                AddMarker(Cone, 1.0, cell, {1.0f, 0.0f, 0.0f});
-                current = ConeNormal;
-            }
-            if (DrawSpheres) {
-                AddMarker(Ball, Frame.SphereRadius, cell, SphereColorOf(Frame, cell.G));
-                current = BallNormal;
-            }
-            for (const TMeshSegment& s : segments) {
-                Put(LinePositions, s.A);
-                Put(LinePositions, s.B);
-                Put(LineNormals, current);
-                Put(LineNormals, current);
-            }
-            if (DrawTriangles && !triangles.empty())
-                current = triangles.back().Normal;
-        }
-    }
-
-    // One marker at the cell point, scaled by Scale: only scaled and translated, so its
-    // normals stay those of the unit mesh.
-    void AddMarker(const TMarkerMesh& Mesh, double Scale, const TCellArgs& Cell,
-                   const TRgb& Color) {
-        const auto base = static_cast<std::uint32_t>(MarkerPositions.size() / 3);
-        for (std::size_t k = 0; k < Mesh.Points.size(); ++k) {
-            const TPoint3& p = Mesh.Points[k];
-            Put(MarkerPositions, static_cast<float>(Cell.X) + static_cast<float>(Scale * p.X),
-                static_cast<float>(Cell.G) + static_cast<float>(Scale * p.Y),
-                static_cast<float>(Cell.Z) + static_cast<float>(Scale * p.Z));
-            Put(MarkerNormals, Mesh.Normals[k]);
-            Put(MarkerColors, Color);
-        }
-        for (std::uint32_t index : Mesh.Indices)
-            MarkerIndices.push_back(base + index);
-    }
-};
-
-TMapRenderer::TMapRenderer() : FCache(std::make_unique<TBatchCache>()) {}
+TMapRenderer::TMapRenderer() : FCache(std::make_unique<TBatchedScene>()) {}
 
 TMapRenderer::~TMapRenderer() = default;
 
@@ -361,7 +213,7 @@ void TMapRenderer::Finish() {
 void TMapRenderer::ReleaseGL() {
     FMarkerNormalsKnown = false;
     FQuadric.reset();
-    FCache = std::make_unique<TBatchCache>();
+    FCache = std::make_unique<TBatchedScene>();
 }
 
 } // namespace qor

@@ -9,6 +9,8 @@
 
 namespace qor {
 
+class TBatchedScene;
+
 enum class TDrawMode {
     // Every primitive in immediate mode, one glBegin/glEnd per segment and per triangle
     // group, a GLU quadric call per ball and cone: the reference drawing.
@@ -38,8 +40,6 @@ public:
     static void Finish();
 
 private:
-    struct TBatchCache;
-
     void BeginScene(const TSceneFrame& Frame);
     void DrawLiteralCells(const TSceneFrame& Frame);
     void DrawBatchedCells(const TSceneFrame& Frame);
@@ -47,7 +47,7 @@ private:
 
     struct TQuadric;
     std::unique_ptr<TQuadric> FQuadric;
-    std::unique_ptr<TBatchCache> FCache;
+    std::unique_ptr<TBatchedScene> FCache;
     TPoint3 FBallNormal{0, 0, 1}, FConeNormal{0, 0, 1};
     bool FMarkerNormalsKnown = false;
 };

@@ -16,6 +16,11 @@ TRgb HeightColor(double Height, int CellMin, int CellMax) {
     return {1.0f, level, level};
 }
 
+TRgb SphereColorOf(const TSceneFrame& Frame, double Height) {
+    return Frame.DynamicSphereColor ? HeightColor(Height, Frame.CellMin, Frame.CellMax)
+                                    : Frame.SphereColor;
+}
+
 float SceneLift(int CellMax) {
     return static_cast<float>((128 - CellMax / 2) / 10);
 }

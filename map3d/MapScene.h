@@ -71,4 +71,7 @@ struct TSceneFrame {
     float SphereRadius = 0.15f;
 };
 
+// The colour of the ball at a sample of that height.
+TRgb SphereColorOf(const TSceneFrame& Frame, double Height);
+
 } // namespace qor

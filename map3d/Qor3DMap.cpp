@@ -1,42 +1,15 @@
 #include "map3d/Qor3DMap.h"
 
-#include "framework/Properties.h"
-#include "gui/RegisterGuiClasses.h"
 #include "map3d/EglOffscreenContext.h"
 
-#include <QEvent>
 #include <QImage>
-#include <QObject>
 #include <QPainter>
 #include <QWidget>
 #include <algorithm>
-#include <cmath>
 
 namespace qor {
 
 namespace {
-
-// Sends WM_CREATE to the view when its widget is shown for the first time: that is when
-// the view's window comes into being on screen.
-class TWindowWatcher : public QObject {
-public:
-    TWindowWatcher(QWidget* Widget, TControl& View) : FView(View) {
-        Widget->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override {
-        if (Event->type() == QEvent::Show && !FSent) {
-            FSent = true;
-            FView.Perform(WM_CREATE, 0, 0);
-        }
-        return QObject::eventFilter(Watched, Event);
-    }
-
-private:
-    TControl& FView;
-    bool FSent = false;
-};
 
 TRgb ColorToRgb(TColor Color) {
     return {GetRValue(Color) / 255.0f, GetGValue(Color) / 255.0f, GetBValue(Color) / 255.0f};
@@ -87,30 +60,6 @@ TQor3DMap::~TQor3DMap() {
         FContext.reset();
     }
     FContextReady = false;
-}
-
-void TQor3DMap::Publish(TPublisher<TQor3DMap>& P) {
-    using M = TQor3DMap;
-    P.Bool("TabStop", &M::TabStop, &M::SetTabStop, true);
-    P.Component<TQorMatrix>("Data", &M::Data, &M::SetData)
-        .Component<TQorVector>("RowRef", &M::RowRef, &M::SetRowRef)
-        .Component<TQorVector>("ColRef", &M::ColRef, &M::SetColRef)
-        .Component<TQorPacketData>("HorizontalPosition", &M::HorizontalPosition,
-                                   &M::SetHorizontalPosition)
-        .Component<TQorPacketData>("VerticalPosition", &M::VerticalPosition,
-                                   &M::SetVerticalPosition);
-    PublishColor(P, "BackGroundColor", &M::BackGroundColor, &M::SetBackGroundColor, clSilver);
-    P.Enum("SphereColorMode", &M::SphereColorMode, &M::SetSphereColorMode, {"scDynamic", "scFixed"},
-           scFixed)
-        .Enum("EditMode", &M::EditMode, &M::SetEditMode, {"emSingle", "emMultiple", "emCustom"},
-              emSingle)
-        .Float("SphereRadius", &M::SphereRadius, &M::SetSphereRadius, 0.15f)
-        .Bool("EnableDrawSphere", &M::EnableDrawSphere, &M::SetEnableDrawSphere, true)
-        .Bool("EnableDrawLine", &M::EnableDrawLine, &M::SetEnableDrawLine, true)
-        .Bool("EnableDrawTriangles", &M::EnableDrawTriangles, &M::SetEnableDrawTriangles, true)
-        .Bool("EnableModPanel", &M::EnableModPanel, &M::SetEnableModPanel, true)
-        .Bool("DefaultDistance", &M::DefaultDistance, &M::SetDefaultDistance, false);
-    PublishColor(P, "SphereColor", &M::SphereColor, &M::SetSphereColor, clBlack);
 }
 
 bool TQor3DMap::Refers(const TComponent* Component) const {
@@ -417,12 +366,6 @@ void TQor3DMap::Dispatch(TMessage& Message) {
     default:
         inherited::Dispatch(Message);
     }
-}
-
-void RegisterMap3DClasses() {
-    RegisterGuiClasses();
-    RegisterDataClasses();
-    RegisterClass<TQor3DMap>("TQor3DMap");
 }
 
 } // namespace qor

@@ -14,17 +14,13 @@
 #include "map3d/GLContextProvider.h"
 #include "map3d/MapRenderer.h"
 #include "map3d/MapScene.h"
+#include "map3d/WindowWatcher.h"
 
 #include <functional>
 #include <memory>
 #include <vector>
 
-class QObject;
-
 namespace qor {
-
-// The window message sent when a control's window has been created.
-constexpr unsigned WM_CREATE = 0x0001;
 
 enum TSphereColor { scDynamic, scFixed };
 enum TEditMode { emSingle, emMultiple, emCustom };
@@ -184,7 +180,7 @@ private:
 
     std::unique_ptr<TGLContextProvider> FContext;
     std::unique_ptr<TMapRenderer> FRenderer;
-    std::unique_ptr<QObject> FWindowWatcher;
+    std::unique_ptr<TWindowWatcher> FWindowWatcher;
     bool FContextReady = false;
     bool FWindowCreated = false;
     TDrawMode FDrawMode = TDrawMode::Batched;
