@@ -1,0 +1,195 @@
+#pragma once
+// TQor3DMap: a panel that shows one calibration map as a shaded 3-D surface with a ball on
+// every cell, grid lines on the cell borders and a cone over every selected cell.
+//
+// The view binds the data components (the map, two reference axes, two position packets)
+// to the drawing core in MapScene/MapRenderer and holds no drawing code of its own. Its
+// rendering context comes from a context provider, created when the view's window is
+// created (WM_CREATE, sent when its widget is first shown); the picture a frame presents
+// is painted into the panel. Without a context the view keeps working as a panel.
+
+#include "data/SerialData.h"
+#include "gui/Graphics.h"
+#include "gui/Panel.h"
+#include "map3d/GLContextProvider.h"
+#include "map3d/MapRenderer.h"
+#include "map3d/MapScene.h"
+#include "map3d/WindowWatcher.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace qor {
+
+enum TSphereColor { scDynamic, scFixed };
+enum TEditMode { emSingle, emMultiple, emCustom };
+
+// A rectangle of cells: columns Left ... Right, rows Top ... Bottom, 1-based, inclusive.
+struct TRect {
+    int Left = 1, Top = 1, Right = 1, Bottom = 1;
+    bool operator==(const TRect&) const = default;
+};
+
+using TCustumEditEvent = std::function<void(TObject* Sender, TQorMatrix* Matrix, TRect Selection)>;
+
+class TQor3DMap : public TPanel {
+public:
+    using inherited = TPanel;
+
+    explicit TQor3DMap(TComponent* AOwner);
+    // Unregisters from every referenced component and deletes the context.
+    ~TQor3DMap() override;
+
+    // Published after the panel's, in this order: Data, RowRef, ColRef,
+    // HorizontalPosition, VerticalPosition, BackGroundColor, SphereColorMode, EditMode,
+    // SphereRadius, EnableDrawSphere, EnableDrawLine, EnableDrawTriangles, EnableModPanel,
+    // DefaultDistance, SphereColor.
+    static void Publish(TPublisher<TQor3DMap>& P);
+
+    // The map shown. Setting it unregisters from the old one, registers with the new one,
+    // takes a snapshot of its dimensions and rebuilds the samples, without a redraw. Null
+    // keeps the samples and the snapshot.
+    TQorMatrix* Data() const { return FData; }
+    void SetData(TQorMatrix* Value);
+    // Reference axes for the row and column spacing (no redraw when set).
+    TQorVector* RowRef() const { return FRowRef; }
+    void SetRowRef(TQorVector* Value);
+    TQorVector* ColRef() const { return FColRef; }
+    void SetColRef(TQorVector* Value);
+    // Registered with, read by nobody else in the view.
+    TQorPacketData* HorizontalPosition() const { return FHorizontalPosition; }
+    void SetHorizontalPosition(TQorPacketData* Value);
+    TQorPacketData* VerticalPosition() const { return FVerticalPosition; }
+    void SetVerticalPosition(TQorPacketData* Value);
+
+    // Clear colour; setting it re-runs the GL state set-up (no redraw).
+    TColor BackGroundColor() const { return FBackGroundColor; }
+    void SetBackGroundColor(TColor Value);
+    // Balls coloured by height (scDynamic) or in SphereColor (scFixed); redraws.
+    TSphereColor SphereColorMode() const { return FSphereColorMode; }
+    void SetSphereColorMode(TSphereColor Value);
+    TEditMode EditMode() const { return FEditMode; }
+    void SetEditMode(TEditMode Value) { FEditMode = Value; }
+    // Ball radius, clamped to 0.05 ... 0.25; redraws.
+    float SphereRadius() const { return FSphereRadius; }
+    void SetSphereRadius(float Value);
+    bool EnableDrawSphere() const { return FEnableDrawSphere; }
+    void SetEnableDrawSphere(bool Value) { FEnableDrawSphere = Value; }
+    bool EnableDrawLine() const { return FEnableDrawLine; }
+    void SetEnableDrawLine(bool Value) { FEnableDrawLine = Value; }
+    bool EnableDrawTriangles() const { return FEnableDrawTriangles; }
+    void SetEnableDrawTriangles(bool Value) { FEnableDrawTriangles = Value; }
+    bool EnableModPanel() const { return FEnableModPanel; }
+    void SetEnableModPanel(bool Value) { FEnableModPanel = Value; }
+    // Ignore both reference axes; redraws.
+    bool DefaultDistance() const { return FDefaultDistance; }
+    void SetDefaultDistance(bool Value);
+    TColor SphereColor() const { return FSphereColor; }
+    void SetSphereColor(TColor Value);
+
+    void SetOnCustumRise(TCustumEditEvent Handler) { FOnCustumRise = std::move(Handler); }
+    void SetOnCustumUnrise(TCustumEditEvent Handler) { FOnCustumUnrise = std::move(Handler); }
+    const TCustumEditEvent& OnCustumRise() const { return FOnCustumRise; }
+    const TCustumEditEvent& OnCustumUnrise() const { return FOnCustumUnrise; }
+
+    // State.
+    bool ContextReady() const { return FContextReady; }
+    const std::vector<MAP_SAMPLE>& Samples() const { return FSamples; }
+    int ColCountSnapshot() const { return FColCountSnapshot; }
+    int RowCountSnapshot() const { return FRowCountSnapshot; }
+    int CellMax() const { return FCellMax; }
+    int CellMin() const { return FCellMin; }
+    const TRect& Selection() const { return FSelection; }
+    // Stores the selection and refreshes the samples' flags (no redraw).
+    void SetSelection(const TRect& Value);
+    const TCamera& Camera() const { return FCamera; }
+    const TCamera& DefaultCamera() const { return FDefaultCamera; }
+    bool Rotated() const { return FCamera.ViewAngle < -40; }
+
+    // Spacing from the reference axes, read afresh at every call.
+    double ColumnSpacingAt(int Index) const;
+    double RowSpacingAt(int Index) const;
+    // Colour of a sample height in the dynamic colour mode.
+    TRgb HeightColor(double Height) const;
+
+    void InitGLState();
+    void SetupProjection();
+    void BuildSamples();
+    void RefreshSelectionFlags();
+    // Draws one frame and presents it; counts the call even without a context.
+    void RenderScene();
+    // Outside design mode and with a context: finish and one buffer swap.
+    void PresentFrame();
+
+    // What the next frame draws, as data.
+    TSceneFrame SceneFrame() const;
+    // How primitives are sent; the batched drawing unless told otherwise.
+    TDrawMode DrawMode() const { return FDrawMode; }
+    void SetDrawMode(TDrawMode Value) { FDrawMode = Value; }
+    // RenderScene calls since construction.
+    int RenderCount() const { return FRenderCount; }
+    // Samples rebuilds since construction (BuildSamples calls that had Data).
+    int BuildCount() const { return FBuildCount; }
+    // The picture last presented; empty without a context.
+    const TFrameImage& Picture() const;
+
+protected:
+    void Paint(QPainter& Canvas) override;
+    void Resize() override;
+    void Dispatch(TMessage& Message) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    // The provider the view's context comes from; the default draws off-screen with EGL.
+    virtual std::unique_ptr<TGLContextProvider> CreateContextProvider();
+
+private:
+    void CreateGLContext();
+    void WMCreate();
+    void WMDataChanged(const TMessage& Message);
+    void WMDataResized(const TMessage& Message);
+    bool Designing() const { return ComponentState().Contains(csDesigning); }
+    bool Drawable() const { return FContextReady && !Designing(); }
+    void TakeSnapshot();
+    // Points Slot at Value and keeps the client registrations right: the old component is
+    // left only when no other role of the view still refers to it.
+    template <class T> void Rebind(T*& Slot, T* Value);
+    bool Refers(const TComponent* Component) const;
+
+    TQorMatrix* FData = nullptr;
+    TQorVector* FRowRef = nullptr;
+    TQorVector* FColRef = nullptr;
+    TQorPacketData* FHorizontalPosition = nullptr;
+    TQorPacketData* FVerticalPosition = nullptr;
+    TColor FBackGroundColor = clSilver;
+    TSphereColor FSphereColorMode = scFixed;
+    TEditMode FEditMode = emSingle;
+    float FSphereRadius = 0.15f;
+    bool FEnableDrawSphere = true;
+    bool FEnableDrawLine = true;
+    bool FEnableDrawTriangles = true;
+    bool FEnableModPanel = true;
+    bool FDefaultDistance = false;
+    TColor FSphereColor = clBlack;
+    TCustumEditEvent FOnCustumRise, FOnCustumUnrise;
+
+    std::vector<MAP_SAMPLE> FSamples;
+    int FColCountSnapshot = 0, FRowCountSnapshot = 0;
+    int FCellMax = INT_MIN, FCellMin = INT_MAX;
+    TRect FSelection;
+    TCamera FCamera, FDefaultCamera;
+
+    std::unique_ptr<TGLContextProvider> FContext;
+    std::unique_ptr<TMapRenderer> FRenderer;
+    std::unique_ptr<TWindowWatcher> FWindowWatcher;
+    bool FContextReady = false;
+    bool FWindowCreated = false;
+    TDrawMode FDrawMode = TDrawMode::Batched;
+    int FRenderCount = 0;
+    int FBuildCount = 0;
+    int FBuildGeneration = 0;
+};
+
+// Registers TQor3DMap (and the visual classes it derives from) for form files.
+void RegisterMap3DClasses();
+
+} // namespace qor

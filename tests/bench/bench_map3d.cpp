@@ -1,0 +1,169 @@
+// The 3-D map view on the software rasteriser: BuildSamples of a 255 x 255 map read from
+// the cache, and one RenderScene frame (drawn, finished and read back) of 16 x 16, 64 x 64
+// and 255 x 255 cells at 800 x 600, for the literal immediate-mode drawing and for the
+// batched drawing the view uses, side by side. "Batched" redraws unchanged geometry (a
+// camera move, a repaint); "BatchedNewGeometry" draws a frame whose samples changed since
+// the last one, so its vertex arrays are rebuilt.
+
+#include "gui/Application.h"
+#include "gui/Form.h"
+#include "link/QorConnection.h"
+#include "map3d/EglOffscreenContext.h"
+#include "map3d/Qor3DMap.h"
+#include "tests/support/SimLibrary.h"
+
+#include <QFile>
+#include <QTest>
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+namespace qor {
+namespace {
+
+constexpr int MapCode = 0x40;
+
+// A simulator image holding one Size x Size map of smooth hills, and the map read once
+// through a connection so that later cell reads come from the cache.
+class TMapRig {
+public:
+    explicit TMapRig(int Size) : FOwner(nullptr) {
+        const std::string image = "/tmp/qor-bench-map3d-" + std::to_string(getpid()) + ".img";
+        {
+            std::ofstream out(image);
+            out << "map " << MapCode << " Hills 0 u8 " << Size << " " << Size;
+            for (int r = 0; r < Size; ++r)
+                for (int c = 0; c < Size; ++c)
+                    out << " "
+                        << static_cast<int>(100 + 60 * std::sin(r / 9.0) * std::cos(c / 7.0));
+            out << "\n";
+        }
+        char error[256] = {};
+        if (!FSim.Reset(image.c_str(), error, sizeof error))
+            throw std::runtime_error(error);
+        std::filesystem::remove(image);
+        auto* link = new TQorConnection(&FOwner);
+        link->SetDllName(std::filesystem::path(QOR_ECUSIM_FILE).filename().string());
+        Map = new TQorMatrix(&FOwner);
+        Map->SetConnection(link);
+        Map->SetSerialCode(MapCode);
+        Map->SetColCount(Size);
+        Map->SetRowCount(Size);
+        if (!Map->ReadFromEcu())
+            throw std::runtime_error("the map cannot be read");
+    }
+
+    TQorMatrix* Map = nullptr;
+
+private:
+    test::TSimLibrary FSim{QOR_ECUSIM_FILE};
+    TComponent FOwner;
+};
+
+void BM_BuildSamples(benchmark::State& State) {
+    TMapRig rig(static_cast<int>(State.range(0)));
+    TQor3DMap view(nullptr);
+    view.SetData(rig.Map);
+    for (auto _ : State) {
+        view.BuildSamples();
+        benchmark::DoNotOptimize(view.Samples().data());
+    }
+    State.SetItemsProcessed(State.iterations() * static_cast<long>(view.Samples().size()));
+}
+BENCHMARK(BM_BuildSamples)->Arg(255)->Unit(benchmark::kMillisecond);
+
+// A view of 800 x 600 on a shown form, with its off-screen context.
+class TViewRig {
+public:
+    explicit TViewRig(int Size) : Data(Size), Form(nullptr) {
+        Form.SetBounds(0, 0, 800, 600);
+        View = new TQor3DMap(&Form);
+        View->SetParent(&Form);
+        View->SetBounds(0, 0, 800, 600);
+        View->SetData(Data.Map);
+        View->SetSphereColorMode(scDynamic);
+        View->SetSelection({2, 2, 4, 4});
+        Form.Show();
+        if (!QTest::qWaitForWindowExposed(Form.Widget()) || !View->ContextReady())
+            throw std::runtime_error("no EGL context");
+    }
+
+    TMapRig Data;
+    TForm Form;
+    TQor3DMap* View = nullptr;
+};
+
+void RenderFrames(benchmark::State& State, TDrawMode Mode) {
+    TViewRig rig(static_cast<int>(State.range(0)));
+    rig.View->SetDrawMode(Mode);
+    rig.View->RenderScene(); // the batched drawing builds its arrays here
+    for (auto _ : State)
+        rig.View->RenderScene();
+    State.counters["cells"] = static_cast<double>(rig.View->Samples().size());
+}
+
+void BM_RenderScene_Literal(benchmark::State& State) {
+    RenderFrames(State, TDrawMode::Literal);
+}
+void BM_RenderScene_Batched(benchmark::State& State) {
+    RenderFrames(State, TDrawMode::Batched);
+}
+
+// The batched frame after every sample changed: two scenes drawn in turn, so that every
+// frame finds new geometry.
+void BM_RenderScene_BatchedNewGeometry(benchmark::State& State) {
+    TViewRig rig(static_cast<int>(State.range(0)));
+    TSceneFrame scenes[2] = {rig.View->SceneFrame(), rig.View->SceneFrame()};
+    for (TCellPlacement& c : scenes[1].Cells)
+        c.Cell.G += 0.1;
+    TEglOffscreenContext context;
+    if (!context.Create(800, 600))
+        throw std::runtime_error("no EGL context");
+    TMapRenderer renderer;
+    renderer.InitGLState(scenes[0].Background);
+    renderer.SetupProjection(800, 600);
+    int k = 0;
+    for (auto _ : State) {
+        renderer.DrawFrame(scenes[k++ & 1], TDrawMode::Batched);
+        TMapRenderer::Finish();
+        context.SwapBuffers();
+    }
+    renderer.ReleaseGL();
+}
+
+BENCHMARK(BM_RenderScene_Literal)->Arg(16)->Arg(64)->Arg(255)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderScene_Batched)->Arg(16)->Arg(64)->Arg(255)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderScene_BatchedNewGeometry)
+    ->Arg(16)
+    ->Arg(64)
+    ->Arg(255)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace qor
+
+// glvnd's file for Mesa's EGL, so that no other vendor's EGL answers first.
+constexpr const char* MesaEglVendor = "/usr/share/glvnd/egl_vendor.d/50_mesa.json";
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The reference pictures and the targets are those of Mesa's software rasteriser, also
+    // on a machine with a graphics card.
+    if (qEnvironmentVariableIsEmpty("LIBGL_ALWAYS_SOFTWARE"))
+        qputenv("LIBGL_ALWAYS_SOFTWARE", "1");
+    if (qEnvironmentVariableIsEmpty("__EGL_VENDOR_LIBRARY_FILENAMES") &&
+        QFile::exists(QString::fromLatin1(MesaEglVendor)))
+        qputenv("__EGL_VENDOR_LIBRARY_FILENAMES", MesaEglVendor);
+    qor::TApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
