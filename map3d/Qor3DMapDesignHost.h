@@ -1,23 +1,17 @@
 #pragma once
-// The widget a design tool places for a TQor3DMap: it owns a view in design mode (nothing
-// loaded, no context, no GL work) and shows the view's own widget over its whole area.
+// The widget a design tool places for a TQor3DMap: a view in design mode (nothing loaded,
+// no context, no GL work) over its whole area.
 
+#include "map3d/DesignHost.h"
 #include "map3d/Qor3DMap.h"
-
-#include <QWidget>
-#include <memory>
 
 namespace qor {
 
-class TQor3DMapDesignHost : public QWidget {
+class TQor3DMapDesignHost : public TDesignHost<TQor3DMap> {
 public:
     explicit TQor3DMapDesignHost(QWidget* Parent);
-    ~TQor3DMapDesignHost() override;
 
-    TQor3DMap& View() const { return *FView; }
-
-private:
-    std::unique_ptr<TQor3DMap> FView;
+    TQor3DMap& View() const { return Control(); }
 };
 
 } // namespace qor

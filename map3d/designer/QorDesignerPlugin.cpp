@@ -1,5 +1,8 @@
 // The design-tool plugin of the "QOR" palette page: a collection of widget entries.
 
+#include "controls/KeyComboBox.h"
+#include "controls/NumericEdit.h"
+#include "controls/RegisterControlClasses.h"
 #include "map3d/Qor3DMapDesignHost.h"
 #include "map3d/designer/DesignerWidgetEntry.h"
 
@@ -18,8 +21,13 @@ class TQorDesignerPlugin : public QObject, public QDesignerCustomWidgetCollectio
 public:
     explicit TQorDesignerPlugin(QObject* Parent = nullptr) : QObject(Parent) {
         RegisterMap3DClasses();
+        RegisterControlClasses();
         Add("qor::TQor3DMap", "map3d/Qor3DMap.h", "3-D view of a calibration map",
             [](QWidget* Parent) { return new TQor3DMapDesignHost(Parent); });
+        Add("qor::TNumericEdit", "controls/NumericEdit.h", "Numeric edit for keyboard entry",
+            [](QWidget* Parent) { return new TDesignHost<TNumericEdit>(Parent, "NumericEdit1"); });
+        Add("qor::TKeyComboBox", "controls/KeyComboBox.h", "Combo box for keyboard entry",
+            [](QWidget* Parent) { return new TDesignHost<TKeyComboBox>(Parent, "KeyComboBox1"); });
     }
 
     QList<QDesignerCustomWidgetInterface*> customWidgets() const override {
