@@ -2,6 +2,7 @@
 // view to open it, and the three modes applied to the selected cells through Enter in its
 // edit, "&Ok" and "&Annulla", with what the simulator's call log shows was written.
 
+#include "gui/Button.h"
 #include "tests/map3d/MapKeyFixture.h"
 
 namespace qor::test {
@@ -130,6 +131,13 @@ TEST_F(MapModPanel, AssolutaWithATextThatIsNoNumberTakesTheLastAcceptedValue) {
 }
 
 TEST_F(MapModPanel, AnnullaWritesNothingAndWithoutDataApplyingDoesNothing) {
+    // The focus goes straight back to the view, through no other control of the form.
+    auto* other = new TButton(Form.get());
+    other->SetParent(Form.get());
+    other->SetBounds(10, 250, 75, 25);
+    int entered = 0;
+    other->SetOnEnter([&](TObject*) { ++entered; });
+
     TMapModPanel* panel = View->ModPanel();
     View->SetSelection(Block);
     Press(Qt::Key_Return);
@@ -137,6 +145,12 @@ TEST_F(MapModPanel, AnnullaWritesNothingAndWithoutDataApplyingDoesNothing) {
     panel->CancelButton()->ClickButton();
     EXPECT_FALSE(panel->Visible());
     EXPECT_TRUE(View->Focused());
+    Press(Qt::Key_Return); // open, then apply with Enter in the edit
+    Press(Qt::Key_Return);
+    EXPECT_FALSE(panel->Visible());
+    EXPECT_TRUE(View->Focused());
+    EXPECT_EQ(entered, 0);
+    Sim.ClearLog();
 
     View->SetData(nullptr);
     Press(Qt::Key_Return); // characters still act without Data
