@@ -117,6 +117,29 @@ TEST_F(MapModPanel, TheThreeModesOnTheSelectedCells) {
     }
 }
 
+// Keyboard only: Tab from the edit reaches "&Ok" and then "&Annulla", Space presses them.
+TEST_F(MapModPanel, TabAndSpaceReachTheButtons) {
+    TMapModPanel* panel = View->ModPanel();
+    FillMap(20);
+    View->SetSelection({2, 2, 2, 2});
+    Press(Qt::Key_Return);
+    Type("3");
+    Press(Qt::Key_Tab);
+    ASSERT_TRUE(panel->OkButton()->Focused());
+    Press(Qt::Key_Space);
+    EXPECT_EQ(Writes(), (std::vector<TCellWrite>{{1, 1, 3}}));
+    EXPECT_FALSE(panel->Visible());
+    EXPECT_TRUE(View->Focused());
+
+    Press(Qt::Key_Return);
+    Press(Qt::Key_Tab, Qt::NoModifier, 2);
+    ASSERT_TRUE(panel->CancelButton()->Focused());
+    Press(Qt::Key_Space);
+    EXPECT_FALSE(panel->Visible());
+    EXPECT_TRUE(View->Focused());
+    EXPECT_EQ(Writes().size(), 1u);
+}
+
 // The edit's value is its IntValue: a text that is no integer gives the last accepted
 // value, truncated.
 TEST_F(MapModPanel, AssolutaWithATextThatIsNoNumberTakesTheLastAcceptedValue) {
