@@ -156,14 +156,13 @@ void TMemIniData::WriteString(const std::string& Section, const std::string& Ide
     THashedStringList* lines = FindSection(Section);
     if (!lines)
         lines = &AddSection(Section);
-    std::string line;
-    line.reserve(Ident.size() + 1 + Value.size());
-    line.append(Ident).append("=").append(Value);
+    // Built in a buffer that the store keeps, so that storing allocates only the list's copy.
+    FLine.assign(Ident).append("=").append(Value);
     const int index = lines->IndexOfName(Ident);
     if (index < 0)
-        lines->Add(line);
+        lines->Add(FLine);
     else
-        lines->SetStrings(index, line);
+        lines->SetStrings(index, FLine);
 }
 
 void TMemIniData::ReadSection(const std::string& Section, TStrings& Strings) {

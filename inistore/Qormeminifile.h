@@ -129,6 +129,8 @@ private:
     // The block whose size is known, and that size.
     const std::uint8_t* FSizedBlock = nullptr;
     std::size_t FSizedBlockSize = 0;
+    // WriteString's line, kept between calls.
+    std::string FLine;
 };
 
 } // namespace qor
