@@ -21,18 +21,17 @@ namespace qor {
 template <class TKey, class TToRaw>
 bool ReadIniSlots(TCustomIniFile& Ini, const std::string& Section, bool UserValues,
                   std::span<std::int32_t> Slots, TKey Key, TToRaw ToRaw) {
+    std::string text; // one buffer for every value read
     for (std::size_t i = 0; i < Slots.size(); ++i) {
         const std::string& key = Key(static_cast<int>(i));
-        if (!Ini.ValueExists(Section, key))
-            continue;
         if (UserValues) {
             double value = 0.0;
-            if (TryParseUserFloat(Ini.ReadString(Section, key, ""), value) &&
+            if (Ini.TryReadString(Section, key, text) && TryParseUserFloat(text, value) &&
                 !ToRaw(static_cast<int>(i), value, Slots[i]))
                 return false;
         } else {
             int raw = 0;
-            if (ReadIniInteger(Ini, Section, key, raw))
+            if (Ini.ValueExists(Section, key) && ReadIniInteger(Ini, Section, key, raw))
                 Slots[i] = raw;
         }
     }

@@ -6,16 +6,21 @@
 
 namespace qor {
 
-bool TryParseUserFloat(std::string Text, double& Value) {
+bool TryParseUserFloat(std::string_view Text, double& Value) {
     const char separator = FormatSettings().DecimalSeparator;
+    // A copy only when a mark is replaced; replacing never makes the other mark appear.
+    std::string replaced;
     for (const char mark : {'.', ','}) {
         if (separator == mark)
             continue;
         const std::size_t at = Text.find(mark);
-        if (at != std::string::npos)
-            Text[at] = separator;
+        if (at == std::string_view::npos)
+            continue;
+        if (replaced.empty())
+            replaced.assign(Text);
+        replaced[at] = separator;
     }
-    return TryStrToFloat(Text, Value);
+    return TryStrToFloat(replaced.empty() ? Text : std::string_view(replaced), Value);
 }
 
 bool HexTokenAt(int Index, std::string_view Text, int& Value) {

@@ -35,7 +35,7 @@ enum : std::uint32_t {
 // DecimalSeparator: the first "." and then the first "," are replaced by the separator
 // before TryStrToFloat. So "1.5" and "1,5" both read as 1.5, while "1.234,5" fails.
 // Value is untouched on failure.
-bool TryParseUserFloat(std::string Text, double& Value);
+bool TryParseUserFloat(std::string_view Text, double& Value);
 
 // Field Index (0 = first) of a blank-separated text, read as hexadecimal: the text is
 // trimmed, runs of blanks count as one separator, and a field that is not hexadecimal

@@ -16,6 +16,14 @@ bool TCustomIniFile::SectionExists(const std::string& Section) {
     return keys.Count() > 0;
 }
 
+bool TCustomIniFile::TryReadString(const std::string& Section, const std::string& Ident,
+                                   std::string& Value) {
+    if (!ValueExists(Section, Ident))
+        return false;
+    Value = ReadString(Section, Ident, "");
+    return true;
+}
+
 int TCustomIniFile::ReadInteger(const std::string& Section, const std::string& Ident, int Default) {
     return StrToIntDef(ReadString(Section, Ident, ""), Default);
 }

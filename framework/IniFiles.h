@@ -31,6 +31,12 @@ public:
                                    const std::string& Default) = 0;
     virtual void WriteString(const std::string& Section, const std::string& Ident,
                              const std::string& Value) = 0;
+    // Value of Ident in Section when ValueExists finds it (then true); false and Value
+    // untouched otherwise. The default asks ValueExists, then ReadString; a store that
+    // finds both in one look-up overrides it (and a store that overrides ReadString or
+    // ValueExists overrides this as well).
+    virtual bool TryReadString(const std::string& Section, const std::string& Ident,
+                               std::string& Value);
 
     // Decimal, "0x"/"$" hexadecimal (StrToInt); Default when the value is missing or is
     // not an integer ("12abc").

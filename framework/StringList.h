@@ -128,6 +128,9 @@ public:
     void SetOnChange(TNotifyEvent Handler) { FOnChange = std::move(Handler); }
     void SetOnChanging(TNotifyEvent Handler) { FOnChanging = std::move(Handler); }
 
+    // The stored lines, read without copying them.
+    const std::vector<std::string>& Lines() const { return FList; }
+
 protected:
     std::string Get(int Index) const override;
     int GetCount() const override;
@@ -146,8 +149,6 @@ protected:
     // Positions or comparison of all lines may have changed (Clear, Sort, case
     // sensitivity).
     virtual void LinesReset() {}
-
-    const std::vector<std::string>& Lines() const { return FList; }
 
 private:
     void CheckIndex(int Index, int Limit) const;

@@ -15,16 +15,21 @@ void FreeMemIniBlock(std::uint8_t* Block) noexcept {
     delete[] Block;
 }
 
-std::uint8_t* NewMemIniBlock(std::string_view Text) {
-    if (Text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+std::uint8_t* NewMemIniBlock(std::size_t TextSize) {
+    if (TextSize > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         throw std::length_error("INI text too long for a memory block");
-    const auto length = static_cast<std::uint32_t>(Text.size());
-    std::uint8_t* block = AllocMemIniBlock(MemIniLengthSize + Text.size() + 1);
+    const auto length = static_cast<std::uint32_t>(TextSize);
+    std::uint8_t* block = AllocMemIniBlock(MemIniLengthSize + TextSize + 1);
     for (std::size_t i = 0; i < MemIniLengthSize; ++i)
         block[i] = static_cast<std::uint8_t>(length >> (8 * i));
+    block[MemIniLengthSize + TextSize] = 0;
+    return block;
+}
+
+std::uint8_t* NewMemIniBlock(std::string_view Text) {
+    std::uint8_t* block = NewMemIniBlock(Text.size());
     if (!Text.empty())
-        std::memcpy(block + MemIniLengthSize, Text.data(), Text.size());
-    block[MemIniLengthSize + Text.size()] = 0;
+        std::memcpy(MemIniBlockTextStart(block), Text.data(), Text.size());
     return block;
 }
 

@@ -31,6 +31,14 @@ void FreeMemIniBlock(std::uint8_t* Block) noexcept;
 // A new block of Text.size() + 5 bytes that holds Text in the format above. Raises
 // std::length_error when Text has more bytes than the length field can count.
 std::uint8_t* NewMemIniBlock(std::string_view Text);
+// A new block for a text of TextSize bytes: the length field and the closing zero byte are
+// written, the TextSize bytes from MemIniBlockTextStart on are left for the caller to fill.
+// Raises as NewMemIniBlock.
+std::uint8_t* NewMemIniBlock(std::size_t TextSize);
+// Where the text of a block starts.
+inline char* MemIniBlockTextStart(std::uint8_t* Block) {
+    return reinterpret_cast<char*>(Block + MemIniLengthSize);
+}
 
 // The length field N of a block of at least 4 bytes.
 std::int32_t MemIniBlockLength(const std::uint8_t* Block);

@@ -1,8 +1,7 @@
 #include "inistore/Qormeminifile.h"
 
-#include "inistore/CrLfText.h"
-
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 namespace qor {
@@ -17,6 +16,20 @@ std::string_view TrimBlanks(std::string_view S) {
     while (!S.empty() && blank(S.back()))
         S.remove_suffix(1);
     return S;
+}
+
+// The text after the first '=' of a line, as ValueFromIndex gives it, without copying the
+// line; empty when there is none.
+std::string_view ValuePart(std::string_view Line) {
+    const std::size_t equals = Line.find('=');
+    return equals == std::string_view::npos ? std::string_view() : Line.substr(equals + 1);
+}
+
+// Appends Text to the rendered text at Out.
+char* Put(char* Out, std::string_view Text) {
+    if (!Text.empty())
+        std::memcpy(Out, Text.data(), Text.size());
+    return Out + Text.size();
 }
 
 } // namespace
@@ -122,7 +135,20 @@ std::string TMemIniData::ReadString(const std::string& Section, const std::strin
     if (!lines)
         return Default;
     const int index = lines->IndexOfName(Ident);
-    return index < 0 ? Default : lines->ValueFromIndex(index);
+    return index < 0 ? Default : std::string(ValuePart(lines->Lines()[index]));
+}
+
+bool TMemIniData::TryReadString(const std::string& Section, const std::string& Ident,
+                                std::string& Value) {
+    // An empty Ident takes ValueExists' own answer (lines without '=').
+    if (Ident.empty())
+        return TCustomIniFile::TryReadString(Section, Ident, Value);
+    const THashedStringList* lines = FindSection(Section);
+    const int index = lines ? lines->IndexOfName(Ident) : -1;
+    if (index < 0)
+        return false;
+    Value.assign(ValuePart(lines->Lines()[index]));
+    return true;
 }
 
 void TMemIniData::WriteString(const std::string& Section, const std::string& Ident,
@@ -130,12 +156,13 @@ void TMemIniData::WriteString(const std::string& Section, const std::string& Ide
     THashedStringList* lines = FindSection(Section);
     if (!lines)
         lines = &AddSection(Section);
-    const std::string line = Ident + "=" + Value;
+    // Built in a buffer that the store keeps, so that storing allocates only the list's copy.
+    FLine.assign(Ident).append("=").append(Value);
     const int index = lines->IndexOfName(Ident);
     if (index < 0)
-        lines->Add(line);
+        lines->Add(FLine);
     else
-        lines->SetStrings(index, line);
+        lines->SetStrings(index, FLine);
 }
 
 void TMemIniData::ReadSection(const std::string& Section, TStrings& Strings) {
@@ -198,16 +225,30 @@ void TMemIniData::GetStrings(TStrings& Strings) const {
 }
 
 void TMemIniData::UpdateFile() {
-    TCrLfText lines;
-    GetStrings(lines);
-    const std::string& text = lines.Joined();
+    // The text of GetStrings, each line followed by CR LF, written straight into the new
+    // block: first its size, then the lines.
+    static constexpr std::string_view lineEnd = "\r\n";
+    const std::vector<std::string>& names = FSections.Lines();
+    std::size_t size = 0;
+    for (std::size_t s = 0; s < names.size(); ++s) {
+        size += names[s].size() + 2 + lineEnd.size() + lineEnd.size(); // [name] and ""
+        for (const std::string& line : FSectionLines[s]->Lines())
+            size += line.size() + lineEnd.size();
+    }
     // The new block is complete before the caller's old one goes, so a failure leaves the
     // caller's block in place.
-    std::uint8_t* block = NewMemIniBlock(text);
+    std::uint8_t* block = NewMemIniBlock(size);
+    char* out = MemIniBlockTextStart(block);
+    for (std::size_t s = 0; s < names.size(); ++s) {
+        out = Put(Put(Put(Put(out, "["), names[s]), "]"), lineEnd);
+        for (const std::string& line : FSectionLines[s]->Lines())
+            out = Put(Put(out, line), lineEnd);
+        out = Put(out, lineEnd);
+    }
     FreeMemIniBlock(*FBufferRef);
     *FBufferRef = block;
     FSizedBlock = block;
-    FSizedBlockSize = MemIniLengthSize + text.size() + 1;
+    FSizedBlockSize = MemIniLengthSize + size + 1;
 }
 
 void TMemIniData::SaveToFile(const std::string& FileName) const {

@@ -55,6 +55,9 @@ public:
     // character after its first '='; Default when either is missing.
     std::string ReadString(const std::string& Section, const std::string& Ident,
                            const std::string& Default) override;
+    // ValueExists and ReadString in one look-up.
+    bool TryReadString(const std::string& Section, const std::string& Ident,
+                       std::string& Value) override;
     // Stores the line Ident + "=" + Value (nothing trimmed) in the first section named
     // Section, which is appended when missing: it replaces the first line named Ident in
     // place, or is appended at the end of the section.
@@ -75,7 +78,7 @@ public:
     // lines after it move up, and the next look-up of one of them indexes them again once:
     // a cost linear in the lines after the deleted one.
     void DeleteKey(const std::string& Section, const std::string& Ident) override;
-    // Renders the text (GetStrings, each line followed by CR LF), puts it into a new block
+    // Renders the text (that of GetStrings, each line followed by CR LF) into a new block
     // of N + 5 bytes, releases the caller's current block (if any) and stores the new one
     // into the caller's variable. The caller's block is left as it was when this raises
     // (std::bad_alloc, or std::length_error for a text of more than 2^31 - 1 bytes).
@@ -126,6 +129,8 @@ private:
     // The block whose size is known, and that size.
     const std::uint8_t* FSizedBlock = nullptr;
     std::size_t FSizedBlockSize = 0;
+    // WriteString's line, kept between calls.
+    std::string FLine;
 };
 
 } // namespace qor

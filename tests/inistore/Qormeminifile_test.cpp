@@ -76,10 +76,19 @@ TEST(MemIniDataTest, ParsesTheBlockIntoSectionsAndLinesAsStored) {
         {"A", "empty name", "default"}, // a line starting with '=' has no name
         {"A", "plain line", "default"}, // a line without '=' has no name either
         {"Missing", "x", "default"},
+        {"A", "", "empty name"}, // the empty name is that of the line starting with '='
     };
-    for (const auto& r : reads)
+    for (const auto& r : reads) {
         EXPECT_EQ(ini.ReadString(r.Section, r.Ident, "default"), r.Expected)
             << "[" << r.Section << "] " << r.Ident;
+        // TryReadString answers as ValueExists and ReadString together, in one look-up.
+        std::string value = "untouched";
+        const bool found = ini.TryReadString(r.Section, r.Ident, value);
+        EXPECT_EQ(found, ini.ValueExists(r.Section, r.Ident))
+            << "[" << r.Section << "] " << r.Ident;
+        EXPECT_EQ(value, found ? ini.ReadString(r.Section, r.Ident, "") : "untouched")
+            << "[" << r.Section << "] " << r.Ident;
+    }
     EXPECT_FALSE(ini.CaseSensitive());
 
     // SetStrings parses a list of lines the same way.
