@@ -1,11 +1,13 @@
 #include "map3d/Qor3DMap.h"
 
 #include "map3d/EglOffscreenContext.h"
+#include "map3d/MapKeyClaim.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
 #include <algorithm>
+#include <utility>
 
 namespace qor {
 
@@ -35,14 +37,44 @@ const TFrameImage NoPicture;
 } // namespace
 
 TQor3DMap::TQor3DMap(TComponent* AOwner)
-    : TPanel(AOwner), FRenderer(std::make_unique<TMapRenderer>()) {
+    : TPanel(AOwner), FCameraKeys{{{'w', TCameraAction::Forward},
+                                   {'a', TCameraAction::TurnLeft},
+                                   {'d', TCameraAction::TurnRight},
+                                   {'s', TCameraAction::Backward},
+                                   {'r', TCameraAction::Reset},
+                                   {'z', TCameraAction::Up},
+                                   {'x', TCameraAction::Down},
+                                   {'c', TCameraAction::TiltUp},
+                                   {'v', TCameraAction::TiltDown}}},
+      FRenderer(std::make_unique<TMapRenderer>()) {
     SetTabStop(true);
     FCamera = FDefaultCamera;
     FWindowWatcher = std::make_unique<TWindowWatcher>(Widget(), *this);
+    FKeyClaim = std::make_unique<TMapKeyClaim>(Widget());
+    CreateModPanel();
+}
+
+void TQor3DMap::CreateModPanel() {
+    FModPanel = new TMapModPanel(this);
+    FModPanel->SetParent(this);
+    FModPanel->ValueEdit()->SetOnKeyPress([this](TObject*, char& Key) { EditKeyPress(Key); });
+    FModPanel->OkButton()->SetOnClick([this](TObject*) { ApplyModification(); });
+    FModPanel->CancelButton()->SetOnClick([this](TObject*) { CancelModification(); });
+    PlaceModPanel();
+}
+
+void TQor3DMap::PlaceModPanel() {
+    if (FModPanel)
+        FModPanel->SetBounds(Width() - FModPanel->Width(), Height() - FModPanel->Height(),
+                             FModPanel->Width(), FModPanel->Height());
 }
 
 TQor3DMap::~TQor3DMap() {
     Destroying();
+    // The panel's controls call back into the view: they go while it is whole.
+    std::unique_ptr<TMapModPanel> panel(std::exchange(FModPanel, nullptr));
+    panel.reset();
+    FKeyClaim.reset();
     FWindowWatcher.reset();
     for (TQorSerialData* source :
          {static_cast<TQorSerialData*>(FData), static_cast<TQorSerialData*>(FRowRef),
@@ -147,6 +179,8 @@ void TQor3DMap::Notification(TComponent* AComponent, TOperation Operation) {
         FHorizontalPosition = nullptr;
     if (AComponent == FVerticalPosition)
         FVerticalPosition = nullptr;
+    if (AComponent == FModPanel)
+        FModPanel = nullptr;
 }
 
 double TQor3DMap::ColumnSpacingAt(int Index) const {
@@ -307,10 +341,11 @@ void TQor3DMap::Paint(QPainter& Canvas) {
 
 void TQor3DMap::Resize() {
     inherited::Resize();
-    if (!Drawable())
-        return;
-    SetupProjection();
-    RenderScene();
+    if (Drawable()) {
+        SetupProjection();
+        RenderScene();
+    }
+    PlaceModPanel();
 }
 
 void TQor3DMap::WMCreate() {

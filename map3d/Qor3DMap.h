@@ -7,15 +7,24 @@
 // rendering context comes from a context provider, created when the view's window is
 // created (WM_CREATE, sent when its widget is first shown); the picture a frame presents
 // is painted into the panel. Without a context the view keeps working as a panel.
+//
+// The view is also the map's keyboard editor (keys in the README's key table): letters move
+// and turn the camera, arrows move or grow the cell selection, Ctrl with Up and Down raises
+// or lowers the selected cells, and Enter opens ModPanel, which sets, offsets or scales the
+// selected cells. Every value change goes to Data through SetCellValue; the view redraws the
+// new values when the map notifies it.
 
 #include "data/SerialData.h"
 #include "gui/Graphics.h"
+#include "gui/Keys.h"
 #include "gui/Panel.h"
 #include "map3d/GLContextProvider.h"
+#include "map3d/MapModPanel.h"
 #include "map3d/MapRenderer.h"
 #include "map3d/MapScene.h"
 #include "map3d/WindowWatcher.h"
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -32,6 +41,13 @@ struct TRect {
 };
 
 using TCustumEditEvent = std::function<void(TObject* Sender, TQorMatrix* Matrix, TRect Selection)>;
+
+// The key code that, with Ctrl, raises OnCustumUnrise. No key of a PC keyboard has it: the
+// view takes Ctrl+B (the key whose control character is code 2) as this code.
+constexpr Word VK_CUSTUM_UNRISE = 2;
+constexpr Word VK_CUSTUM_UNRISE_KEY = 'B';
+
+class TMapKeyClaim;
 
 class TQor3DMap : public TPanel {
 public:
@@ -105,7 +121,29 @@ public:
     void SetSelection(const TRect& Value);
     const TCamera& Camera() const { return FCamera; }
     const TCamera& DefaultCamera() const { return FDefaultCamera; }
-    bool Rotated() const { return FCamera.ViewAngle < -40; }
+    // True while the map is turned so far (ViewAngle below -40) that the arrow keys are
+    // remapped; recomputed by the keys that turn the map.
+    bool Rotated() const { return FRotated; }
+
+    // The value-modification panel, owned by and placed on the view; null only once it
+    // has been destroyed.
+    TMapModPanel* ModPanel() const { return FModPanel; }
+    // With a panel and EnableModPanel: hides a shown panel; shows a hidden one and gives
+    // its edit the focus, with the text selected so that typing replaces it.
+    void ToggleModPanel();
+    // Every selected cell set to the edit's IntValue ("Assoluta"), offset by it
+    // ("Relativa") or scaled by it in percent ("Percentuale"); then the panel is hidden
+    // and the view takes the focus. Without Data nothing happens and the panel stays.
+    // A cell whose value cannot be read is left alone by the two modes that need it.
+    void ApplyModification();
+    // Hides the panel and gives the view the focus.
+    void CancelModification();
+    // The single selected cell up by one, and its neighbours toward it: the 3 x 3 block,
+    // then two cells along its column and its row, each raised by one while it stays low
+    // enough against the centre. A neighbour of -1 is skipped.
+    void RaiseRule();
+    // The mirror of RaiseRule without the first step; stops at the first neighbour of 1.
+    void LowerRule();
 
     // Spacing from the reference axes, read afresh at every call.
     double ColumnSpacingAt(int Index) const;
@@ -135,6 +173,12 @@ public:
     const TFrameImage& Picture() const;
 
 protected:
+    // Without Data nothing. Ctrl (with or without Shift): value changes, no redraw. Shift:
+    // the selection grows; otherwise it moves. Both redraw, for any key.
+    void KeyDown(Word& Key, TShiftState Shift) override;
+    // The camera characters w, a, d, s, r, z, x, c, v (lower case only) and Enter, which
+    // toggles the panel; every character redraws.
+    void KeyPress(char& Key) override;
     void Paint(QPainter& Canvas) override;
     void Resize() override;
     void Dispatch(TMessage& Message) override;
@@ -154,6 +198,36 @@ private:
     // left only when no other role of the view still refers to it.
     template <class T> void Rebind(T*& Slot, T* Value);
     bool Refers(const TComponent* Component) const;
+
+    void CreateModPanel();
+    // Bottom-right corner of the view.
+    void PlaceModPanel();
+    void MoveSelection(Word Key);
+    void GrowSelection(Word Key);
+    void ChangeValues(Word Key);
+    // Adds Delta to every selected cell that can be read, tracking the range.
+    void StepSelectedCells(double Delta);
+    void RaiseCustom(const TCustumEditEvent& Event);
+    void TrackRange(double Value);
+    void FocusView();
+    void EditKeyPress(char& Key);
+
+    enum class TCameraAction {
+        Forward,
+        TurnLeft,
+        TurnRight,
+        Backward,
+        Reset,
+        Up,
+        Down,
+        TiltUp,
+        TiltDown
+    };
+    struct TCameraKey {
+        char Key;
+        TCameraAction Action;
+    };
+    void MoveCamera(TCameraAction Action);
 
     TQorMatrix* FData = nullptr;
     TQorVector* FRowRef = nullptr;
@@ -177,6 +251,11 @@ private:
     int FCellMax = INT_MIN, FCellMin = INT_MAX;
     TRect FSelection;
     TCamera FCamera, FDefaultCamera;
+    bool FRotated = false;
+    // The camera characters in the order they are compared.
+    std::array<TCameraKey, 9> FCameraKeys;
+    TMapModPanel* FModPanel = nullptr;
+    std::unique_ptr<TMapKeyClaim> FKeyClaim;
 
     std::unique_ptr<TGLContextProvider> FContext;
     std::unique_ptr<TMapRenderer> FRenderer;

@@ -14,6 +14,7 @@
 
 #include <QFile>
 #include <QTest>
+#include <QWindow>
 #include <benchmark/benchmark.h>
 #include <cmath>
 #include <filesystem>
@@ -134,6 +135,28 @@ void BM_RenderScene_BatchedNewGeometry(benchmark::State& State) {
     }
     renderer.ReleaseGL();
 }
+
+// The cell goes up and down in turn, so that it stays within its byte.
+void BM_EditToFrame(benchmark::State& State) {
+    TViewRig rig(static_cast<int>(State.range(0)));
+    rig.View->SetSelection({20, 20, 20, 20});
+    if (!QTest::qWaitForWindowActive(rig.Form.Widget()))
+        throw std::runtime_error("the form does not become active");
+    rig.View->SetFocus();
+    QWindow* window = rig.Form.Widget()->windowHandle();
+    rig.View->RenderScene();
+    int k = 0;
+    for (auto _ : State) {
+        const int frames = rig.View->RenderCount();
+        QTest::keyClick(window, k++ & 1 ? Qt::Key_Down : Qt::Key_Up, Qt::ControlModifier);
+        if (rig.View->RenderCount() != frames + 1) {
+            State.SkipWithError("the edit drew no frame");
+            break;
+        }
+    }
+    State.counters["cells"] = static_cast<double>(rig.View->Samples().size());
+}
+BENCHMARK(BM_EditToFrame)->Arg(64)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_RenderScene_Literal)->Arg(16)->Arg(64)->Arg(255)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RenderScene_Batched)->Arg(16)->Arg(64)->Arg(255)->Unit(benchmark::kMillisecond);
