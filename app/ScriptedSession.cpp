@@ -18,7 +18,6 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QWindow>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -37,6 +36,8 @@ constexpr int CellRow = 3, CellCol = 5;
 constexpr int BlockRows = 3, BlockCols = 3;
 constexpr int TypedIdleSpeed = 900;
 constexpr int Percentage = 10;
+// Back (s), up (z) and looking down a little more (c).
+const std::string CameraKeys = std::string(25, 's') + std::string(8, 'z') + "cc";
 
 const char* const LiveLabels[] = {"EngineSpeedValue", "EngineLoadValue", "CoolantValue",
                                   "ThrottleValue"};
@@ -157,12 +158,11 @@ bool EditIgnitionMap(TSessionDriver& Driver, TQor3DMap& View) {
     QRadioButton* percent = PanelRadio(View, "Percentuale");
     if (!Driver.Check(percent != nullptr, "the panel has no \"Percentuale\""))
         return false;
-    // Back to the radio buttons, then along them with the arrows to "Percentuale".
-    for (int i = 0; i < 8 && !qobject_cast<QRadioButton*>(FocusWidget()); ++i)
+    // Back to "Percentuale" with Shift+Tab, Space checks it.
+    for (int i = 0; i < 8 && FocusWidget() != percent; ++i)
         Driver.Press(Qt::Key_Backtab, Qt::ShiftModifier);
-    for (int i = 0; i < 4 && !percent->isChecked(); ++i)
-        Driver.Press(Qt::Key_Right);
-    if (!Driver.Check(percent->isChecked(), "the arrow keys did not choose \"Percentuale\""))
+    Driver.Press(Qt::Key_Space);
+    if (!Driver.Check(percent->isChecked(), "Shift+Tab and Space did not choose \"Percentuale\""))
         return false;
     for (int i = 0; i < 8 && FocusWidget() != edit; ++i)
         Driver.Press(Qt::Key_Tab);
@@ -174,8 +174,12 @@ bool EditIgnitionMap(TSessionDriver& Driver, TQor3DMap& View) {
                         "Enter in the panel did not apply and close it");
 }
 
-// What the keys asked for: the typed idle speed, the raised cell, the block by per cent.
-std::map<TCellKey, int> ExpectedChanges(const TEcuSnapshot& Before) {
+// What the keys asked for: the typed idle speed, the raised cell, the block by per cent,
+// each converted to raw by the map itself.
+std::map<TCellKey, int> ExpectedChanges(TDemoForm& Form, const TEcuSnapshot& Before) {
+    auto* map = dynamic_cast<TQorMatrix*>(Form.FindComponent("IgnitionMap"));
+    if (!map)
+        return {};
     std::map<TCellKey, int> before;
     for (const TEcuValue& v : Before.Values)
         before[{v.Item, v.Row, v.Col}] = v.Raw;
@@ -186,9 +190,9 @@ std::map<TCellKey, int> ExpectedChanges(const TEcuSnapshot& Before) {
             double old = before[{"IgnitionMap", r, c}];
             if (r == CellRow && c == CellCol)
                 old += 1; // Ctrl+Up
-            // The view's "Percentuale" and the map's rounding to raw.
+            // The view's "Percentuale".
             expected[{"IgnitionMap", r, c}] =
-                static_cast<int>(std::lround(old + Percentage * old * 0.01));
+                map->UserToEcu(old + Percentage * old * 0.01, nullptr);
         }
     for (auto it = expected.begin(); it != expected.end();)
         it = it->second == before[it->first] ? expected.erase(it) : std::next(it);
@@ -259,6 +263,13 @@ bool RunScriptedSession(TApplication& App, TDemoForm& Form, const TSessionFiles&
     if (!driver.Check(std::filesystem::exists(Files.Ini), "F2 did not save " + Files.Ini))
         return false;
 
+    // Each map's camera back and up with its keys, so that the picture shows more of it.
+    driver.Type(CameraKeys);
+    driver.Press(Qt::Key_Tab);
+    if (!driver.Check(Form.FuelView() && Form.FuelView()->Focused(),
+                      "Tab did not lead from the ignition map to the fuel map"))
+        return false;
+    driver.Type(CameraKeys);
     if (!SaveScreenshot(driver, Form, Files))
         return false;
     const TEcuSnapshot after = TakeEcuSnapshot(Form);
@@ -266,25 +277,28 @@ bool RunScriptedSession(TApplication& App, TDemoForm& Form, const TSessionFiles&
     Out << "  screenshot: " << Files.Screenshot << "\n  INI file:   " << Files.Ini
         << "\n  changed in the ECU (read back from the " << after.Source << "):\n";
     const std::vector<TEcuChange> changes = Changes(before, after);
-    std::map<TCellKey, int> expected = ExpectedChanges(before);
-    bool asAsked = true;
+    std::map<TCellKey, int> expected = ExpectedChanges(Form, before);
+    std::vector<std::string> mismatches;
     for (const TEcuChange& change : changes) {
         const TEcuValue& v = change.Before;
         Out << "    " << Place(v) << ": " << ValueText(Form, v, v.Raw) << " -> "
             << ValueText(Form, v, change.After) << " " << v.Unit << "\n";
         const auto it = expected.find({v.Item, v.Row, v.Col});
-        if (it == expected.end() || it->second != change.After) {
-            asAsked = driver.Check(false, Place(v) + " changed to " + std::to_string(change.After) +
-                                              ", which no key asked for");
-        }
+        if (it == expected.end())
+            mismatches.push_back(Place(v) + " changed, which no key asked for");
+        else if (it->second != change.After)
+            mismatches.push_back(Place(v) + " became " + std::to_string(change.After) +
+                                 ", the keys asked for " + std::to_string(it->second));
         if (it != expected.end())
             expected.erase(it);
     }
     for (const auto& [key, raw] : expected)
-        asAsked =
-            driver.Check(false, std::get<0>(key) + " row " + std::to_string(std::get<1>(key)) +
-                                    ", column " + std::to_string(std::get<2>(key)) + " should be " +
-                                    std::to_string(raw) + " but did not change");
+        mismatches.push_back(Place({std::get<0>(key), std::get<1>(key), std::get<2>(key), 0, {}}) +
+                             " did not change to " + std::to_string(raw));
+    Out.flush();
+    bool asAsked = true;
+    for (const std::string& mismatch : mismatches)
+        asAsked = driver.Check(false, mismatch);
     return asAsked &&
            driver.Check(Form.ErrorCount() == 0,
                         "the status line reported link errors: " + Caption(Form, "StatusLabel"));

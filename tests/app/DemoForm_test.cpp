@@ -248,6 +248,39 @@ TEST_F(DemoFormTest, LinkErrorsShowInTheStatusLineAsTheyHappen) {
     Sim.ClearStatusWord();
 }
 
+TEST_F(DemoFormTest, AMapEditReachesTheEcuAndTheViewsSamples) {
+    ShowAndStart(*Form);
+    TQor3DMap* ignition = Form->IgnitionView();
+    ignition->SetFocus();
+    Press(Qt::Key_Right);
+    Press(Qt::Key_Down);
+    Sim.ClearLog();
+    Press(Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(SimValue(IgnitionMapCode, 1 * 16 + 1), 9) << "8 + 2 - 2, raised by one";
+    EXPECT_DOUBLE_EQ(Height(*ignition, 1, 1), 0.9);
+    // Descriptor: 16 values a row, array, signed, code 3.
+    EXPECT_EQ(Sim.Log(), std::vector<std::string>{"WriteElement(0x10503, 1, 1, 9)=1"});
+
+    // The fuel map in milliseconds: one step is 1000 us. Tab leads there.
+    Press(Qt::Key_Tab);
+    ASSERT_TRUE(Form->FuelView()->Focused());
+    Press(Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(SimValue(FuelMapCode, 0), 2500);
+    EXPECT_DOUBLE_EQ(Height(*Form->FuelView(), 0, 0), 0.25);
+
+    // The combo box's mode reaches the view: the raise rule lifts the neighbours too.
+    Form->EditModeCombo()->SetFocus();
+    Press(Qt::Key_Return);
+    Press(Qt::Key_Down);
+    Press(Qt::Key_Return);
+    ignition->SetFocus();
+    Sim.ClearLog();
+    Press(Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(SimValue(IgnitionMapCode, 1 * 16 + 1), 10);
+    EXPECT_GT(Sim.Log().size(), 1u) << "more cells than the selected one were written";
+    EXPECT_EQ(Form->ErrorCount(), 0) << Status(*Form);
+}
+
 TEST_F(DemoFormTest, IniSaveAndLoadRestoreChangedValues) {
     ShowAndStart(*Form);
     Retype("900");
