@@ -116,6 +116,14 @@ public:
         for (char ch : Text)
             QTest::keyClick(Window(), ch);
     }
+    // The writes of the call log (the refresher's reads run in between).
+    std::vector<std::string> Writes() const {
+        std::vector<std::string> writes;
+        for (const std::string& call : Sim.Log())
+            if (call.rfind("Write", 0) == 0)
+                writes.push_back(call);
+        return writes;
+    }
     int SimValue(int Code, int Index = 0) const {
         std::int32_t v = 0;
         EXPECT_TRUE(Sim.GetValue(Code, Index, &v));
@@ -206,6 +214,7 @@ TEST_F(DemoFormTest, EnterInANumericEditWritesToTheEcuAndShowsWhatItHolds) {
     Retype("900");
     Press(Qt::Key_Return);
     EXPECT_EQ(SimValue(IdleSpeedCode), 900);
+    EXPECT_EQ(Writes(), std::vector<std::string>{"WriteValue(0x205, 900)=1"}) << "one write";
     EXPECT_EQ(idle->Text(), "900");
     EXPECT_TRUE(Find<TNumericEdit>("RevLimitEdit")->Focused()) << "Enter moves on";
     EXPECT_NE(Status(*Form).find("IdleSpeed = 900"), std::string::npos) << Status(*Form);
@@ -259,7 +268,7 @@ TEST_F(DemoFormTest, AMapEditReachesTheEcuAndTheViewsSamples) {
     EXPECT_EQ(SimValue(IgnitionMapCode, 1 * 16 + 1), 9) << "8 + 2 - 2, raised by one";
     EXPECT_DOUBLE_EQ(Height(*ignition, 1, 1), 0.9);
     // Descriptor: 16 values a row, array, signed, code 3.
-    EXPECT_EQ(Sim.Log(), std::vector<std::string>{"WriteElement(0x10503, 1, 1, 9)=1"});
+    EXPECT_EQ(Writes(), std::vector<std::string>{"WriteElement(0x10503, 1, 1, 9)=1"});
 
     // The fuel map in milliseconds: one step is 1000 us. Tab leads there.
     Press(Qt::Key_Tab);
@@ -277,7 +286,7 @@ TEST_F(DemoFormTest, AMapEditReachesTheEcuAndTheViewsSamples) {
     Sim.ClearLog();
     Press(Qt::Key_Up, Qt::ControlModifier);
     EXPECT_EQ(SimValue(IgnitionMapCode, 1 * 16 + 1), 10);
-    EXPECT_GT(Sim.Log().size(), 1u) << "more cells than the selected one were written";
+    EXPECT_GT(Writes().size(), 1u) << "more cells than the selected one were written";
     EXPECT_EQ(Form->ErrorCount(), 0) << Status(*Form);
 }
 
