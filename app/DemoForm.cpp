@@ -38,6 +38,18 @@ template <class T> T* Owned(const TComponent& Owner, const char* Name) {
     return dynamic_cast<T*>(Owner.FindComponent(Name));
 }
 
+// Adds Step to every cell of the 1-based Selection that lies in the map.
+void StepCells(TQorMatrix* Map, const TRect& Selection, double Step) {
+    if (!Map)
+        return;
+    double value = 0;
+    for (int r = std::max(Selection.Top, 1); r <= std::min(Selection.Bottom, Map->RowCount()); ++r)
+        for (int c = std::max(Selection.Left, 1); c <= std::min(Selection.Right, Map->ColCount());
+             ++c)
+            if (Map->GetCellValue(r - 1, c - 1, value))
+                Map->SetCellValue(r - 1, c - 1, value + Step);
+}
+
 } // namespace
 
 TDemoForm::TDemoForm(TComponent* AOwner) : TForm(AOwner) {}
@@ -121,6 +133,16 @@ void TDemoForm::Bind() {
         });
         ApplyEditMode();
     }
+    // The program's own editing rule for the "custom" edit mode: coarse steps.
+    for (TQor3DMap* view : {FIgnitionView, FFuelView})
+        if (view) {
+            view->SetOnCustumRise([](TObject*, TQorMatrix* Map, TRect Selection) {
+                StepCells(Map, Selection, CustomStep);
+            });
+            view->SetOnCustumUnrise([](TObject*, TQorMatrix* Map, TRect Selection) {
+                StepCells(Map, Selection, -CustomStep);
+            });
+        }
     if (auto* keys = Owned<TLabel>(*this, "KeysLabel"))
         keys->SetCaption(KeysText());
     BindShortcuts();
@@ -142,6 +164,11 @@ void TDemoForm::Unbind() {
         binding.Edit->SetOnKeyPress({});
     if (FEditModeCombo)
         FEditModeCombo->SetOnKeyPress({});
+    for (TQor3DMap* view : {FIgnitionView, FFuelView})
+        if (view) {
+            view->SetOnCustumRise({});
+            view->SetOnCustumUnrise({});
+        }
     FData.clear();
     FEdits.clear();
     FLive.clear();

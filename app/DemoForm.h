@@ -6,8 +6,9 @@
 // each live packet shows in the label named after it plus "Value"; each numeric edit
 // stands for the number whose SerialCode is its DataCode (Enter writes the edit's value
 // to the ECU, then the edit shows what the ECU holds); the key combo box chooses the map
-// views' EditMode; link errors (OnError of every data component, WM_DATA_STATUS) show in
-// the status line. F2 saves every value to the INI file, F3 loads it back into the ECU.
+// views' EditMode, whose "custom" mode is the program's own rule (Ctrl+Up and Ctrl+B step
+// the selected cells by CustomStep); link errors (OnError of every data component, WM_DATA_STATUS)
+// show in the status line. F2 saves every value to the INI file, F3 loads it back into the ECU.
 
 #include "gui/Form.h"
 
@@ -32,6 +33,9 @@ class TQorSerialData;
 class TDemoForm : public TForm {
 public:
     using inherited = TForm;
+
+    // The step of the custom editing rule, in user units.
+    static constexpr double CustomStep = 5;
 
     explicit TDemoForm(TComponent* AOwner);
     // Stops the refresher and lets go of every handler before the components go.

@@ -287,6 +287,20 @@ TEST_F(DemoFormTest, AMapEditReachesTheEcuAndTheViewsSamples) {
     Press(Qt::Key_Up, Qt::ControlModifier);
     EXPECT_EQ(SimValue(IgnitionMapCode, 1 * 16 + 1), 10);
     EXPECT_GT(Writes().size(), 1u) << "more cells than the selected one were written";
+
+    // "custom": the program's own rule, Ctrl+Up and Ctrl+B by CustomStep.
+    Form->EditModeCombo()->SetFocus();
+    Press(Qt::Key_Return);
+    Press(Qt::Key_Down);
+    Press(Qt::Key_Return);
+    ASSERT_EQ(ignition->EditMode(), emCustom);
+    ignition->SetFocus();
+    Sim.ClearLog();
+    Press(Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(SimValue(IgnitionMapCode, 1 * 16 + 1), 15);
+    Press(Qt::Key_B, Qt::ControlModifier);
+    EXPECT_EQ(SimValue(IgnitionMapCode, 1 * 16 + 1), 10);
+    EXPECT_EQ(Writes().size(), 2u);
     EXPECT_EQ(Form->ErrorCount(), 0) << Status(*Form);
 }
 
