@@ -142,7 +142,8 @@ public:
     // then two cells along its column and its row, each raised by one while it stays low
     // enough against the centre. A neighbour of -1 is skipped.
     void RaiseRule();
-    // The mirror of RaiseRule without the first step; stops at the first neighbour of 1.
+    // The mirror of RaiseRule without the first step; stops at the first cell of 1 it
+    // reaches. Cells whose value cannot be read are left alone by both rules.
     void LowerRule();
 
     // Spacing from the reference axes, read afresh at every call.

@@ -185,11 +185,8 @@ void TQor3DMap::ApplyModification() {
             if (map.Alive())
                 TrackRange(v);
         }
-    if (self.Destroyed())
-        return;
-    if (FModPanel)
-        FModPanel->Hide();
-    FocusView();
+    if (!self.Destroyed())
+        CancelModification();
 }
 
 void TQor3DMap::EditKeyPress(char& Key) {

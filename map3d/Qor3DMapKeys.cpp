@@ -164,9 +164,11 @@ void TQor3DMap::ToggleModPanel() {
 }
 
 void TQor3DMap::CancelModification() {
+    // The view takes the focus first, so that it does not pass through another control
+    // when the panel that holds it goes.
+    FocusView();
     if (FModPanel)
         FModPanel->Hide();
-    FocusView();
 }
 
 void TQor3DMap::FocusView() {

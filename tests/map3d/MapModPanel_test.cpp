@@ -2,6 +2,7 @@
 // view to open it, and the three modes applied to the selected cells through Enter in its
 // edit, "&Ok" and "&Annulla", with what the simulator's call log shows was written.
 
+#include "gui/Button.h"
 #include "tests/map3d/MapKeyFixture.h"
 
 namespace qor::test {
@@ -116,6 +117,29 @@ TEST_F(MapModPanel, TheThreeModesOnTheSelectedCells) {
     }
 }
 
+// Keyboard only: Tab from the edit reaches "&Ok" and then "&Annulla", Space presses them.
+TEST_F(MapModPanel, TabAndSpaceReachTheButtons) {
+    TMapModPanel* panel = View->ModPanel();
+    FillMap(20);
+    View->SetSelection({2, 2, 2, 2});
+    Press(Qt::Key_Return);
+    Type("3");
+    Press(Qt::Key_Tab);
+    ASSERT_TRUE(panel->OkButton()->Focused());
+    Press(Qt::Key_Space);
+    EXPECT_EQ(Writes(), (std::vector<TCellWrite>{{1, 1, 3}}));
+    EXPECT_FALSE(panel->Visible());
+    EXPECT_TRUE(View->Focused());
+
+    Press(Qt::Key_Return);
+    Press(Qt::Key_Tab, Qt::NoModifier, 2);
+    ASSERT_TRUE(panel->CancelButton()->Focused());
+    Press(Qt::Key_Space);
+    EXPECT_FALSE(panel->Visible());
+    EXPECT_TRUE(View->Focused());
+    EXPECT_EQ(Writes().size(), 1u);
+}
+
 // The edit's value is its IntValue: a text that is no integer gives the last accepted
 // value, truncated.
 TEST_F(MapModPanel, AssolutaWithATextThatIsNoNumberTakesTheLastAcceptedValue) {
@@ -130,6 +154,13 @@ TEST_F(MapModPanel, AssolutaWithATextThatIsNoNumberTakesTheLastAcceptedValue) {
 }
 
 TEST_F(MapModPanel, AnnullaWritesNothingAndWithoutDataApplyingDoesNothing) {
+    // The focus goes straight back to the view, through no other control of the form.
+    auto* other = new TButton(Form.get());
+    other->SetParent(Form.get());
+    other->SetBounds(10, 250, 75, 25);
+    int entered = 0;
+    other->SetOnEnter([&](TObject*) { ++entered; });
+
     TMapModPanel* panel = View->ModPanel();
     View->SetSelection(Block);
     Press(Qt::Key_Return);
@@ -137,6 +168,12 @@ TEST_F(MapModPanel, AnnullaWritesNothingAndWithoutDataApplyingDoesNothing) {
     panel->CancelButton()->ClickButton();
     EXPECT_FALSE(panel->Visible());
     EXPECT_TRUE(View->Focused());
+    Press(Qt::Key_Return); // open, then apply with Enter in the edit
+    Press(Qt::Key_Return);
+    EXPECT_FALSE(panel->Visible());
+    EXPECT_TRUE(View->Focused());
+    EXPECT_EQ(entered, 0);
+    Sim.ClearLog();
 
     View->SetData(nullptr);
     Press(Qt::Key_Return); // characters still act without Data

@@ -245,3 +245,39 @@ TEST_F(MapValueKeys, ACellWhoseReadFailsIsNotStepped) {
 
 } // namespace
 } // namespace qor::test
+
+namespace qor::test {
+namespace {
+
+using MapKeyFrames = MapFixture;
+
+// With a real context: the frame drawn for a key edit shows the new heights.
+TEST_F(MapKeyFrames, AKeyEditIsSeenInTheFrameItDraws) {
+    TForm form(nullptr);
+    form.SetBounds(50, 50, 400, 300);
+    auto* view = new TQor3DMap(&form);
+    view->SetParent(&form);
+    view->SetBounds(0, 0, 400, 300);
+    TQorMatrix* map = IgnitionMap();
+    ASSERT_TRUE(map->ReadFromEcu());
+    view->SetData(map);
+    form.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.Widget()));
+    ASSERT_TRUE(view->ContextReady()) << "no EGL context on this machine";
+    view->SetFocus();
+    // Each written cell redraws the whole map: a small block keeps the frames few.
+    view->SetSelection({5, 5, 7, 7});
+    view->RenderScene();
+    const TFrameImage before = view->Picture();
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(form.Widget()->windowHandle(), Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_NE(view->Picture().Pixels, before.Pixels);
+    // Drawing the same scene again gives the same picture: the edit's frame was complete.
+    const TFrameImage edited = view->Picture();
+    view->RenderScene();
+    EXPECT_EQ(view->Picture().Pixels, edited.Pixels);
+    EXPECT_DOUBLE_EQ(view->Samples()[4 * 16 + 4].Height, (IgnitionValue(4, 4) + 5) * 0.1);
+}
+
+} // namespace
+} // namespace qor::test
