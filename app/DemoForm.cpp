@@ -80,7 +80,6 @@ void TDemoForm::Bind() {
     FEdits.clear();
     FData.clear();
     std::vector<TNumericEdit*> edits;
-    std::vector<TQor3DMap*> views;
     for (int i = 0; i < ComponentCount(); ++i) {
         TComponent* c = Components(i);
         if (auto* link = dynamic_cast<TQorConnection*>(c); link && !FConnection)

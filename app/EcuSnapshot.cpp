@@ -7,9 +7,7 @@
 #include <cstdint>
 #include <dlfcn.h>
 #include <filesystem>
-#include <functional>
 #include <map>
-#include <memory>
 #include <tuple>
 
 namespace qor {

@@ -19,12 +19,10 @@
 #include <QTest>
 #include <QWindow>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <ostream>
 #include <set>
-#include <sstream>
 #include <tuple>
 
 namespace qor {
