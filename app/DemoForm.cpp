@@ -301,7 +301,8 @@ std::string TDemoForm::KeysText() {
     return "Tab / Shift+Tab: next / previous control   Up, Down, Enter: along the values   "
            "Enter in a value: write it   Esc: undo typing   F2: save INI   F3: load INI\n"
            "Map: arrows select, Shift+arrows grow, Ctrl+Up / Ctrl+Down raise / lower, "
-           "Enter: modification panel   w s a d z x c v: camera, r: reset camera";
+           "Ctrl+B: custom lowering, Enter: modification panel   w s a d z x c v: camera, "
+           "r: reset";
 }
 
 void TDemoForm::Dispatch(TMessage& Message) {
