@@ -380,6 +380,8 @@ TEST_F(DemoFormTest, TabAndTheChainReachEveryControl) {
 // Destroying the form in each state stops the refresher's thread, unloads the library and
 // leaves no call queued for the main thread.
 TEST_F(DemoFormTest, DestroyingTheFormInAnyStateLeavesNothingRunning) {
+    // The first frame drawn starts the rasteriser's threads, which stay for the process.
+    ShowAndStart(*Form);
     Form.reset();
     const int before = ThreadCount();
     const std::pair<const char*, std::function<void(DemoFormTest&, TDemoForm&)>> states[] = {
