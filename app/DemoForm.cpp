@@ -1,0 +1,358 @@
+#include "app/DemoForm.h"
+
+#include "controls/KeyComboBox.h"
+#include "controls/NumericEdit.h"
+#include "controls/RegisterControlClasses.h"
+#include "data/SerialData.h"
+#include "framework/FormStreaming.h"
+#include "framework/IniFiles.h"
+#include "framework/Properties.h"
+#include "framework/SysUtils.h"
+#include "gui/Label.h"
+#include "link/DataRefresher.h"
+#include "link/QorConnection.h"
+#include "map3d/Qor3DMap.h"
+
+#include <QKeySequence>
+#include <QShortcut>
+#include <algorithm>
+#include <cstdio>
+
+namespace qor {
+
+namespace {
+
+std::string StatusWordText(int Status) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(Status));
+    return text;
+}
+
+// Clears Slot when it points at Component.
+template <class T> void ForgetIf(T*& Slot, const TComponent* Component) {
+    if (Slot && static_cast<const TComponent*>(Slot) == Component)
+        Slot = nullptr;
+}
+
+template <class T> T* Owned(const TComponent& Owner, const char* Name) {
+    return dynamic_cast<T*>(Owner.FindComponent(Name));
+}
+
+// Adds Step to every cell of the 1-based Selection that lies in the map.
+void StepCells(TQorMatrix* Map, const TRect& Selection, double Step) {
+    if (!Map)
+        return;
+    double value = 0;
+    for (int r = std::max(Selection.Top, 1); r <= std::min(Selection.Bottom, Map->RowCount()); ++r)
+        for (int c = std::max(Selection.Left, 1); c <= std::min(Selection.Right, Map->ColCount());
+             ++c)
+            if (Map->GetCellValue(r - 1, c - 1, value))
+                Map->SetCellValue(r - 1, c - 1, value + Step);
+}
+
+} // namespace
+
+TDemoForm::TDemoForm(TComponent* AOwner) : TForm(AOwner) {}
+
+TDemoForm::~TDemoForm() {
+    // The components go after this body: none of their events may reach the form then.
+    Unbind();
+    if (FRefresher)
+        FRefresher->Stop();
+}
+
+void TDemoForm::LoadFormFile(const std::string& FileName) {
+    Unbind();
+    LoadComponentFromFileInto(*this, FileName);
+    Bind();
+}
+
+void TDemoForm::LoadFormText(std::string_view Text) {
+    Unbind();
+    ReadComponentTextInto(*this, Text);
+    Bind();
+}
+
+void TDemoForm::Bind() {
+    FConnection = nullptr;
+    FRefresher = nullptr;
+    FLive.clear();
+    FEdits.clear();
+    FData.clear();
+    std::vector<TNumericEdit*> edits;
+    for (int i = 0; i < ComponentCount(); ++i) {
+        TComponent* c = Components(i);
+        if (auto* link = dynamic_cast<TQorConnection*>(c); link && !FConnection)
+            FConnection = link;
+        else if (auto* refresher = dynamic_cast<TDataRefresher*>(c); refresher && !FRefresher)
+            FRefresher = refresher;
+        else if (auto* packet = dynamic_cast<TQorPacketData*>(c)) {
+            if (auto* label = Owned<TLabel>(*this, (packet->Name() + "Value").c_str()))
+                FLive.push_back({packet, label});
+            FData.push_back(packet);
+        } else if (auto* data = dynamic_cast<TQorSerialData*>(c))
+            FData.push_back(data);
+        else if (auto* edit = dynamic_cast<TNumericEdit*>(c))
+            edits.push_back(edit);
+    }
+    for (TNumericEdit* edit : edits) {
+        auto number = std::find_if(FData.begin(), FData.end(), [&](TQorSerialData* d) {
+            auto* n = dynamic_cast<TQorNumber*>(d);
+            return n && edit->DataCode() >= 0 && n->SerialCode() == edit->DataCode() &&
+                   n->RowIndex() == edit->DataIndex();
+        });
+        if (number != FData.end())
+            FEdits.push_back({edit, static_cast<TQorNumber*>(*number)});
+    }
+    FIgnitionView = Owned<TQor3DMap>(*this, "IgnitionView");
+    FFuelView = Owned<TQor3DMap>(*this, "FuelView");
+    FEditModeCombo = Owned<TKeyComboBox>(*this, "EditModeCombo");
+    FStatusLabel = Owned<TLabel>(*this, "StatusLabel");
+
+    for (TQorSerialData* data : FData) {
+        data->AddClient(this);
+        data->SetOnError(
+            [this](TObject* Sender, int Code, bool Writing) { LinkError(Sender, Code, Writing); });
+    }
+    for (const TValueEdit& binding : FEdits) {
+        binding.Edit->SetOnKeyPress([this, edit = binding.Edit](TObject*, char& Key) {
+            if (Key != '\r')
+                return;
+            for (const TValueEdit& b : FEdits)
+                if (b.Edit == edit)
+                    WriteEdit(b);
+        });
+    }
+    if (FEditModeCombo) {
+        // Enter that confirms the list, and a change made while it is closed (which the
+        // combo box confirms with an Enter of its own).
+        FEditModeCombo->SetOnKeyPress([this](TObject*, char& Key) {
+            if (Key == '\r')
+                ApplyEditMode();
+        });
+        ApplyEditMode();
+    }
+    // The program's own editing rule for the "custom" edit mode: coarse steps.
+    for (TQor3DMap* view : {FIgnitionView, FFuelView})
+        if (view) {
+            view->SetOnCustumRise([](TObject*, TQorMatrix* Map, TRect Selection) {
+                StepCells(Map, Selection, CustomStep);
+            });
+            view->SetOnCustumUnrise([](TObject*, TQorMatrix* Map, TRect Selection) {
+                StepCells(Map, Selection, -CustomStep);
+            });
+        }
+    if (auto* keys = Owned<TLabel>(*this, "KeysLabel"))
+        keys->SetCaption(KeysText());
+    BindShortcuts();
+    FBound = true;
+}
+
+void TDemoForm::Unbind() {
+    for (QPointer<QShortcut>& shortcut : FShortcuts)
+        delete shortcut.data();
+    FShortcuts.clear();
+    if (!FBound)
+        return;
+    FBound = false;
+    for (TQorSerialData* data : FData) {
+        data->SetOnError({});
+        data->RemoveClient(this);
+    }
+    for (const TValueEdit& binding : FEdits)
+        binding.Edit->SetOnKeyPress({});
+    if (FEditModeCombo)
+        FEditModeCombo->SetOnKeyPress({});
+    for (TQor3DMap* view : {FIgnitionView, FFuelView})
+        if (view) {
+            view->SetOnCustumRise({});
+            view->SetOnCustumUnrise({});
+        }
+    FData.clear();
+    FEdits.clear();
+    FLive.clear();
+}
+
+void TDemoForm::BindShortcuts() {
+    // Window-wide keys: they work whichever control has the focus.
+    const auto add = [this](Qt::Key Key, auto Action) {
+        auto* shortcut = new QShortcut(QKeySequence(Key), Widget());
+        shortcut->setContext(Qt::WindowShortcut);
+        QObject::connect(shortcut, &QShortcut::activated, Widget(),
+                         [this, Action] { (this->*Action)(); });
+        FShortcuts.emplace_back(shortcut);
+    };
+    add(Qt::Key_F2, &TDemoForm::SaveValues);
+    add(Qt::Key_F3, &TDemoForm::LoadValues);
+}
+
+bool TDemoForm::StartSession() {
+    FErrorCount = 0;
+    if (!FConnection || !FConnection->LoadDll()) {
+        ShowStatus("The communication library could not be loaded");
+        return false;
+    }
+    bool all = true;
+    for (TQorSerialData* data : StoredValues())
+        all = data->ReloadFromEcu() && all;
+    if (FRefresher)
+        FRefresher->Start();
+    if (all)
+        ShowStatus("Connected to " + FConnection->DllName() + "; live values refresh");
+    return all;
+}
+
+std::vector<TQorSerialData*> TDemoForm::StoredValues() const {
+    std::vector<TQorSerialData*> values;
+    for (TQorSerialData* data : FData)
+        if (!dynamic_cast<TQorPacketData*>(data))
+            values.push_back(data);
+    return values;
+}
+
+bool TDemoForm::SaveValues() {
+    TIniFile ini(FIniFileName);
+    bool all = true;
+    for (TQorSerialData* data : StoredValues())
+        all = data->SaveToIni(ini) && all;
+    try {
+        ini.UpdateFile();
+    } catch (const std::exception& e) {
+        ShowStatus(std::string("Saving failed: ") + e.what());
+        return false;
+    }
+    ShowStatus((all ? "Saved every value to " : "Saved, with values missing, to ") + FIniFileName);
+    return all;
+}
+
+bool TDemoForm::LoadValues() {
+    std::unique_ptr<TIniFile> ini;
+    try {
+        ini = std::make_unique<TIniFile>(FIniFileName);
+    } catch (const std::exception& e) {
+        ShowStatus(std::string("Loading failed: ") + e.what());
+        return false;
+    }
+    bool all = true;
+    for (TQorSerialData* data : StoredValues())
+        all = data->LoadFromIni(*ini) && all;
+    ShowStatus((all ? "Loaded every value from " : "Loaded, with values missing, from ") +
+               FIniFileName);
+    return all;
+}
+
+TQorNumber* TDemoForm::NumberOf(const TNumericEdit& Edit) const {
+    for (const TValueEdit& binding : FEdits)
+        if (binding.Edit == &Edit)
+            return binding.Number;
+    return nullptr;
+}
+
+void TDemoForm::WriteEdit(const TValueEdit& Binding) {
+    const bool written = Binding.Number->SetUserValue(Binding.Edit->LastValue());
+    // What the ECU holds now, also after a refused write; a failed read shows the value
+    // held before.
+    Binding.Number->ReloadFromEcu();
+    ShowNumber(Binding);
+    if (written)
+        ShowStatus(Binding.Number->Name() + " = " + Binding.Edit->Text() + " " +
+                   Binding.Number->MeasureUnit() + " written to the ECU");
+}
+
+void TDemoForm::ShowNumber(const TValueEdit& Binding) {
+    Binding.Edit->ShowValue(Binding.Number->EcuToUser(Binding.Number->RawValue()));
+}
+
+void TDemoForm::ShowLive(const TLiveValue& Live) {
+    const double value = Live.Packet->EcuToUser(Live.Packet->RawValue());
+    Live.Label->SetCaption(FormatG(value) + " " + Live.Packet->MeasureUnit());
+}
+
+void TDemoForm::ApplyEditMode() {
+    const int index = FEditModeCombo->ItemIndex();
+    if (index < emSingle || index > emCustom)
+        return;
+    for (TQor3DMap* view : {FIgnitionView, FFuelView})
+        if (view)
+            view->SetEditMode(static_cast<TEditMode>(index));
+}
+
+void TDemoForm::LinkError(TObject* Sender, int ErrorCode, bool Writing) {
+    ++FErrorCount;
+    const auto* data = dynamic_cast<const TComponent*>(Sender);
+    std::string text = (data ? data->Name() : std::string("?")) +
+                       (Writing ? ": writing failed, " : ": reading failed, ");
+    text +=
+        ErrorCode == -1 ? "no communication library" : "link status " + StatusWordText(ErrorCode);
+    ShowStatus(text);
+}
+
+void TDemoForm::LinkStatus(TComponent* Source, int Status) {
+    ShowStatus((Source ? Source->Name() : std::string("?")) + ": link status " +
+               StatusWordText(Status));
+}
+
+void TDemoForm::ShowStatus(const std::string& Text) {
+    if (FStatusLabel)
+        FStatusLabel->SetCaption(Text);
+}
+
+std::string TDemoForm::KeysText() {
+    return "Tab / Shift+Tab: next / previous control   Up, Down, Enter: along the values   "
+           "Enter in a value: write it   Esc: undo typing   F2: save INI   F3: load INI\n"
+           "Map: arrows select, Shift+arrows grow, Ctrl+Up / Ctrl+Down raise / lower, "
+           "Ctrl+B: custom lowering, Enter: modification panel   w s a d z x c v: camera, "
+           "r: reset";
+}
+
+void TDemoForm::Dispatch(TMessage& Message) {
+    if (!FBound) {
+        inherited::Dispatch(Message);
+        return;
+    }
+    auto* source = reinterpret_cast<TComponent*>(Message.WParam);
+    switch (Message.Msg) {
+    case WM_DATA_CHANGED:
+        for (const TLiveValue& live : FLive)
+            if (live.Packet == source)
+                ShowLive(live);
+        for (const TValueEdit& binding : FEdits)
+            if (binding.Number == source)
+                ShowNumber(binding);
+        break;
+    case WM_DATA_STATUS:
+        LinkStatus(source, static_cast<int>(Message.LParam));
+        break;
+    default:
+        inherited::Dispatch(Message);
+    }
+}
+
+void TDemoForm::Notification(TComponent* AComponent, TOperation Operation) {
+    inherited::Notification(AComponent, Operation);
+    if (Operation != opRemove)
+        return;
+    std::erase_if(FLive, [&](const TLiveValue& l) {
+        return l.Packet == AComponent || l.Label == AComponent;
+    });
+    std::erase_if(FEdits, [&](const TValueEdit& e) {
+        return e.Edit == AComponent || e.Number == AComponent;
+    });
+    std::erase(FData, AComponent);
+    ForgetIf(FConnection, AComponent);
+    ForgetIf(FRefresher, AComponent);
+    ForgetIf(FIgnitionView, AComponent);
+    ForgetIf(FFuelView, AComponent);
+    ForgetIf(FEditModeCombo, AComponent);
+    ForgetIf(FStatusLabel, AComponent);
+}
+
+void RegisterDemoClasses() {
+    RegisterControlClasses();
+    RegisterMap3DClasses();
+    RegisterLinkClasses();
+    RegisterDataClasses();
+    RegisterClass<TDemoForm>("TDemoForm");
+}
+
+} // namespace qor

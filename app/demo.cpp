@@ -1,0 +1,111 @@
+// qorcal-demo: the demo calibration program on the bundled ECU simulator.
+//
+//   qorcal-demo [--form FILE] [--ini FILE] [--headless --screenshot FILE]
+//
+// Starts the application object, sets the title, creates the main form from its form file
+// (forms/demo.qfm beside the program unless --form names one) and runs the message loop.
+// With --headless it runs on Qt's offscreen platform instead, types the scripted session
+// (ScriptedSession.h), writes the screenshot and the INI file and exits 0 only when every
+// step did what it should.
+
+#include "app/DemoForm.h"
+#include "app/ScriptedSession.h"
+#include "gui/Application.h"
+
+#include <QFile>
+#include <QtGlobal>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+namespace {
+
+struct TOptions {
+    std::string Form;
+    std::string Ini = "qorcal-demo.ini";
+    std::string Screenshot = "qorcal-demo.png";
+    bool Headless = false;
+};
+
+std::string BesideProgram(const std::string& Name) {
+    std::error_code error;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? Name : (program.parent_path() / Name).string();
+}
+
+bool ParseOptions(int argc, char** argv, TOptions& Options) {
+    Options.Form = BesideProgram("forms/demo.qfm");
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--headless")
+            Options.Headless = true;
+        else if (arg == "--form" && hasValue)
+            Options.Form = argv[++i];
+        else if (arg == "--ini" && hasValue)
+            Options.Ini = argv[++i];
+        else if (arg == "--screenshot" && hasValue)
+            Options.Screenshot = argv[++i];
+        else
+            return false;
+    }
+    return true;
+}
+
+// Without a display: Qt's offscreen platform, and the maps drawn by Mesa's software
+// rasteriser through Mesa's own EGL, whatever graphics card the machine has.
+void UseOffscreenDrawing() {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("LIBGL_ALWAYS_SOFTWARE"))
+        qputenv("LIBGL_ALWAYS_SOFTWARE", "1");
+    constexpr const char* mesaEglVendor = "/usr/share/glvnd/egl_vendor.d/50_mesa.json";
+    if (qEnvironmentVariableIsEmpty("__EGL_VENDOR_LIBRARY_FILENAMES") &&
+        QFile::exists(QString::fromLatin1(mesaEglVendor)))
+        qputenv("__EGL_VENDOR_LIBRARY_FILENAMES", mesaEglVendor);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    TOptions options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::cerr << "usage: " << argv[0]
+                  << " [--form FILE] [--ini FILE] [--headless [--screenshot FILE]]\n";
+        return 2;
+    }
+    if (options.Headless)
+        UseOffscreenDrawing();
+    try {
+        qor::TApplication app(argc, argv);
+        // Headless, nobody could close a message box: messages go to standard error.
+        std::unique_ptr<qor::TMessageBoxHandlerGuard> quietBoxes;
+        if (options.Headless)
+            quietBoxes = std::make_unique<qor::TMessageBoxHandlerGuard>(
+                [](const std::string& Text, const std::string& Caption, unsigned) {
+                    std::cerr << Caption << ": " << Text << "\n";
+                    return qor::IDOK;
+                });
+        try {
+            qor::RegisterDemoClasses();
+            app.SetTitle("QorCal demo");
+            auto* form = app.CreateForm<qor::TDemoForm>();
+            form->LoadFormFile(options.Form);
+            form->SetIniFileName(options.Ini);
+            if (options.Headless) {
+                const qor::TSessionFiles files{options.Screenshot, options.Ini};
+                return qor::RunScriptedSession(app, *form, files, std::cout, std::cerr) ? 0 : 1;
+            }
+            form->Show();
+            form->StartSession();
+            app.Run();
+        } catch (...) {
+            app.HandleException(std::current_exception());
+            return 1;
+        }
+    } catch (const std::exception& e) {
+        std::cerr << argv[0] << ": " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
