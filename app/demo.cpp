@@ -28,14 +28,25 @@ struct TOptions {
     bool Headless = false;
 };
 
-std::string BesideProgram(const std::string& Name) {
+// The shipped form: beside the program in the build tree, in the package's data folder
+// (<prefix>/share/qorcal/forms) once installed.
+std::string ShippedForm() {
     std::error_code error;
     const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? Name : (program.parent_path() / Name).string();
+    if (error)
+        return "forms/demo.qfm";
+    const std::filesystem::path folder = program.parent_path();
+    const std::filesystem::path beside = folder / "forms" / "demo.qfm";
+    const std::filesystem::path installed =
+        folder / ".." / "share" / "qorcal" / "forms" / "demo.qfm";
+    return (std::filesystem::exists(beside, error) || !std::filesystem::exists(installed, error)
+                ? beside
+                : installed)
+        .string();
 }
 
 bool ParseOptions(int argc, char** argv, TOptions& Options) {
-    Options.Form = BesideProgram("forms/demo.qfm");
+    Options.Form = ShippedForm();
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;

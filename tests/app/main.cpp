@@ -3,21 +3,12 @@
 
 #include "app/DemoForm.h"
 #include "gui/Application.h"
+#include "tests/map3d/SoftwareRendering.h"
 
-#include <QFile>
-#include <QtGlobal>
 #include <gtest/gtest.h>
 
-constexpr const char* MesaEglVendor = "/usr/share/glvnd/egl_vendor.d/50_mesa.json";
-
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("LIBGL_ALWAYS_SOFTWARE"))
-        qputenv("LIBGL_ALWAYS_SOFTWARE", "1");
-    if (qEnvironmentVariableIsEmpty("__EGL_VENDOR_LIBRARY_FILENAMES") &&
-        QFile::exists(QString::fromLatin1(MesaEglVendor)))
-        qputenv("__EGL_VENDOR_LIBRARY_FILENAMES", MesaEglVendor);
+    qor::test::UseMesaSoftwareRendering();
     qor::TApplication application(argc, argv);
     qor::RegisterDemoClasses();
     testing::InitGoogleTest(&argc, argv);
