@@ -66,6 +66,23 @@ protected:
         return [&Victim](TObject*) { delete std::exchange(Victim, nullptr); };
     }
 
+    // A number armed with a handler that frees it; the operation must report failure.
+    struct TNumberCase {
+        const char* Name;
+        std::function<void(TQorNumber*&)> Arm;
+        std::function<bool(TQorNumber&)> Operation;
+    };
+    void ExpectNumberGone(const TNumberCase& Case) {
+        SCOPED_TRACE(Case.Name);
+        Sim.ClearFaults();
+        TQorNumber* number = Make<TQorNumber>(IdleSpeed, 2);
+        TQorNumber* const held = number;
+        Case.Arm(number);
+        EXPECT_FALSE(Case.Operation(*held));
+        EXPECT_EQ(number, nullptr) << "the handler did not run";
+        delete number;
+    }
+
     TSimLibrary Sim{QOR_ECUSIM_FILE};
     TComponent Form{nullptr};
     TQorConnection* Link = nullptr;
@@ -73,17 +90,12 @@ protected:
 };
 
 TEST_F(HandlerDestroys, TheNumberItself) {
-    struct TCase {
-        const char* Name;
-        std::function<void(TQorNumber*&)> Arm;
-        std::function<bool(TQorNumber&)> Operation;
-    };
     const auto read = [](TQorNumber& n) {
         double v;
         return n.TryReadUserValue(v);
     };
     const auto write = [](TQorNumber& n) { return n.SetUserValue(900); };
-    const TCase cases[] = {
+    const TNumberCase cases[] = {
         {"BeforeGetData of a read", [&](TQorNumber*& n) { n->SetBeforeGetData(Free(n)); }, read},
         {"OnGetData of a read", [&](TQorNumber*& n) { n->SetOnGetData(Free(n)); }, read},
         {"OnError of a failed read",
@@ -122,17 +134,8 @@ TEST_F(HandlerDestroys, TheNumberItself) {
          },
          [](TQorNumber& n) { return n.SetEcuValue(3); }},
     };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Name);
-        Sim.ClearFaults();
-        TQorNumber* number = Make<TQorNumber>(IdleSpeed, 2);
-        TQorNumber* const held = number;
-        c.Arm(number);
-        EXPECT_FALSE(c.Operation(*held));
-        EXPECT_EQ(number, nullptr) << "the handler did not run";
-        if (number)
-            delete number;
-    }
+    for (const TNumberCase& c : cases)
+        ExpectNumberGone(c);
 }
 
 TEST_F(HandlerDestroys, TheConnectionBeforeTheTransfer) {
@@ -197,18 +200,13 @@ TEST_F(HandlerDestroys, TheMapDuringCellReadsAndWrites) {
 TEST_F(HandlerDestroys, ConversionsAndTheirSources) {
     // Application code also runs inside conversions: the custom conversion events, and the
     // read of a coefficient source, whose handlers may free the object being converted.
-    struct TCase {
-        const char* Name;
-        std::function<void(TQorNumber*&)> Arm;
-        std::function<bool(TQorNumber&)> Operation;
-    };
     const auto read = [](TQorNumber& n) {
         double v;
         return n.TryReadUserValue(v);
     };
     std::uint8_t* block = nullptr;
     TMemIniData ini(block);
-    const TCase cases[] = {
+    const TNumberCase cases[] = {
         {"custom conversion to user units",
          [](TQorNumber*& n) {
              n->SetTransformation(ttCustom);
@@ -237,16 +235,8 @@ TEST_F(HandlerDestroys, ConversionsAndTheirSources) {
          },
          [&ini](TQorNumber& n) { return n.SaveToIniSection(ini, "Values"); }},
     };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Name);
-        TQorNumber* number = Make<TQorNumber>(IdleSpeed, 2);
-        TQorNumber* const held = number;
-        c.Arm(number);
-        EXPECT_FALSE(c.Operation(*held));
-        EXPECT_EQ(number, nullptr) << "the handler did not run";
-        if (number)
-            delete number;
-    }
+    for (const TNumberCase& c : cases)
+        ExpectNumberGone(c);
 }
 
 TEST_F(HandlerDestroys, TheVectorWhileItLoadsFromAnIniStore) {
