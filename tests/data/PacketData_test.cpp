@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace qor::test {
 namespace {
@@ -391,6 +392,37 @@ TEST_F(ThreadPacketRefresh, FormRegistersWithTheFinalDescriptorAndInterval) {
     EXPECT_EQ(Elements(live)[0]->Descriptor, 0xA20u);
     EXPECT_EQ(Elements(live)[0]->Clients[0].Interval, 50);
     EXPECT_TRUE(Elements(live)[0]->Clients[0].Enabled);
+}
+
+TEST_F(ThreadPacketRefresh, HandlerThatFreesTheWholeFormStopsThePass) {
+    // The form owns the connection, the refresher (with the thread whose pass is running)
+    // and both packet components; the first one's OnGetData frees it. The second packet is
+    // not delivered to, and nothing freed is touched.
+    auto* form = new TComponent(nullptr);
+    auto* connection = new TQorConnection(form);
+    connection->SetDllName(QOR_ECUSIM_FILE);
+    auto* refresher = new TDataRefresher(form);
+    refresher->SetConnection(connection);
+    ASSERT_TRUE(WaitUntil([&] { return refresher->Thread()->Suspended(); }));
+    int second = 0;
+    for (int offset : {0, 2}) {
+        auto* p = new TQorPacketData(form);
+        p->SetSerialCode(0x20);
+        p->SetOffset(offset);
+        p->SetDataRefresher(refresher);
+        p->SetActive(true);
+        if (offset == 0)
+            p->SetOnGetData([&form](TObject*) { delete std::exchange(form, nullptr); });
+        else
+            p->SetOnGetData([&second](TObject*) { ++second; });
+    }
+    ASSERT_TRUE(connection->LoadDll());
+    refresher->Thread()->SetRunning(true);
+    refresher->Thread()->SetTickSource([] { return 5000u; });
+    refresher->Thread()->RefreshPass();
+    EXPECT_EQ(form, nullptr) << "no delivery";
+    EXPECT_EQ(second, 0);
+    delete form;
 }
 
 } // namespace
