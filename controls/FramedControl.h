@@ -4,6 +4,7 @@
 // notification, loading) handed to the frame after Base has done its part.
 
 #include "controls/ControlFrame.h"
+#include "gui/Keys.h"
 
 namespace qor {
 
@@ -77,6 +78,16 @@ protected:
         if (!Target || !Target->CanFocus())
             return false;
         Target->SetFocus();
+        return true;
+    }
+
+    // Up and Down move the focus back and on along the chain, and the key is used up. True
+    // when Key was one of them.
+    bool MoveFocusOnArrow(Word& Key) const {
+        if (Key != VK_UP && Key != VK_DOWN)
+            return false;
+        FocusTarget(Key == VK_UP ? FindPrevTarget() : FindNextTarget());
+        Key = 0;
         return true;
     }
 

@@ -78,24 +78,10 @@ void TKeyComboBox::OpenListKey(Word& Key) {
 }
 
 void TKeyComboBox::ClosedListKey(Word& Key) {
-    switch (Key) {
-    case VK_PRIOR:
-    case VK_NEXT:
-    case VK_LEFT:
-    case VK_RIGHT:
+    if (MoveFocusOnArrow(Key))
+        return;
+    if (Key == VK_PRIOR || Key == VK_NEXT || Key == VK_LEFT || Key == VK_RIGHT)
         Key = 0;
-        break;
-    case VK_UP:
-        FocusTarget(FindPrevTarget());
-        Key = 0;
-        break;
-    case VK_DOWN:
-        FocusTarget(FindNextTarget());
-        Key = 0;
-        break;
-    default:
-        break;
-    }
 }
 
 void TKeyComboBox::KeyDown(Word& Key, TShiftState Shift) {

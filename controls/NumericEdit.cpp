@@ -136,21 +136,11 @@ void TNumericEdit::KeyPress(char& Key) {
 }
 
 void TNumericEdit::KeyDown(Word& Key, TShiftState Shift) {
-    switch (Key) {
-    case VK_ESCAPE:
+    if (Key == VK_ESCAPE) {
         ShowValue(FLastValue);
         SelectAll();
-        break;
-    case VK_UP:
-        FocusTarget(FindPrevTarget());
-        Key = 0;
-        break;
-    case VK_DOWN:
-        FocusTarget(FindNextTarget());
-        Key = 0;
-        break;
-    default:
-        break;
+    } else {
+        MoveFocusOnArrow(Key);
     }
     TFramedControl<TEdit>::KeyDown(Key, Shift);
 }

@@ -22,10 +22,10 @@ void SizeLabel(TLabel& Label, int Width, int Height) {
     Label.SetBounds(Label.Left(), Label.Top(), Width, Height);
 }
 
-class ControlFrameTest : public ShownFormTest {
+class ControlFrameTest : public EditFormTest {
 protected:
     void SetUp() override {
-        ShownFormTest::SetUp();
+        EditFormTest::SetUp();
         Edit = Add<TNumericEdit>("Edit");
         Edit->SetBounds(100, 50, 120, 24);
     }
@@ -274,7 +274,7 @@ TEST_F(ControlFrameTest, DestroyingTheControlOrItsParentFirstLeavesNothingBehind
     EXPECT_EQ(Form->FindComponent("Second"), nullptr);
 }
 
-class FocusChainTest : public ShownFormTest {};
+class FocusChainTest : public EditFormTest {};
 
 TEST_F(FocusChainTest, ThroughDisabledFramedControlsButNotThroughOthers) {
     auto* a = Add<TNumericEdit>("A");

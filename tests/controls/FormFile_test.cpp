@@ -11,24 +11,9 @@
 #include <QImage>
 #include <QPixmap>
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 namespace qor::test {
 namespace {
-
-std::string ReadTestFile(const std::string& Name) {
-    std::ifstream in(std::string(QOR_TEST_DATA_DIR) + "/" + Name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-template <class T> T* Find(TComponent& Root, const char* Name) {
-    auto* c = dynamic_cast<T*>(Root.FindComponent(Name));
-    EXPECT_NE(c, nullptr) << Name;
-    return c;
-}
 
 QRect Bounds(const TWinControl& C) {
     return {C.Left(), C.Top(), C.Width(), C.Height()};

@@ -14,10 +14,10 @@
 namespace qor::test {
 namespace {
 
-class KeyComboBoxTest : public ShownFormTest {
+class KeyComboBoxTest : public EditFormTest {
 protected:
     void SetUp() override {
-        ShownFormTest::SetUp();
+        EditFormTest::SetUp();
         Combo = Add<TKeyComboBox>("Combo");
         Combo->SetBounds(10, 10, 140, 24);
         Combo->Items()->SetText("red\ngreen\nblue\nblack");

@@ -14,10 +14,10 @@
 namespace qor::test {
 namespace {
 
-class NumericEditTest : public ShownFormTest {
+class NumericEditTest : public EditFormTest {
 protected:
     void SetUp() override {
-        ShownFormTest::SetUp();
+        EditFormTest::SetUp();
         Edit = Add<TNumericEdit>("Edit");
         Edit->SetBounds(10, 10, 120, 24);
         Other = Add<TEdit>("Other");

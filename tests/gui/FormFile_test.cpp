@@ -15,24 +15,9 @@
 #include <QImage>
 #include <QPixmap>
 #include <QSet>
-#include <fstream>
-#include <sstream>
 
 namespace qor::test {
 namespace {
-
-std::string ReadTestFile(const std::string& Name) {
-    std::ifstream in(std::string(QOR_TEST_DATA_DIR) + "/" + Name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-template <class T> T* Find(TComponent& Root, const char* Name) {
-    auto* c = dynamic_cast<T*>(Root.FindComponent(Name));
-    EXPECT_NE(c, nullptr) << Name;
-    return c;
-}
 
 // The colour at a point of the form's picture, as a TColor.
 TColor ColorAt(const QImage& Image, const TWinControl& Control, int X, int Y) {

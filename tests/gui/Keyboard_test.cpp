@@ -56,9 +56,6 @@ protected:
     }
 
     // Presses the key through the window, as the platform would: it goes to the focus.
-    void Press(Qt::Key Key, Qt::KeyboardModifiers Modifiers = Qt::NoModifier) {
-        QTest::keyClick(Form->Widget()->windowHandle(), Key, Modifiers);
-    }
 
     TRecordingPanel* Panel = nullptr;
 };
