@@ -17,6 +17,7 @@ TLineIndex::TLineIndex(const std::vector<std::string>& Lines, TKeyKind Kind)
 }
 
 void TLineIndex::TakeLowerCase() {
+    FHasMiss = false; // hashed with the table this replaces
     for (std::size_t c = 0; c < FLower.size(); ++c)
         FLower[c] = static_cast<unsigned char>(LowerChar(static_cast<char>(c)));
 }
@@ -52,7 +53,7 @@ bool TLineIndex::Same(std::string_view A, std::string_view B) const {
 int TLineIndex::Find(std::string_view Key) {
     if (FKind == ikName && Key.find('=') != std::string_view::npos)
         return -1; // a name part never holds '='
-    const std::uint64_t hash = Hash(Key);
+    std::uint64_t hash = Hash(Key);
     // Key has no '=': a line's name part equals it when the line starts with it and an
     // '=' follows, which spares searching the line for its first '='.
     const auto matches = [&](int position) {
@@ -62,11 +63,20 @@ int TLineIndex::Find(std::string_view Key) {
         return line.size() > Key.size() && line[Key.size()] == '=' &&
                Same(line.substr(0, Key.size()), Key);
     };
-    const int found = FTable.Find(hash, FValid, matches);
-    if (found >= 0 || !FStale)
-        return found;
-    Complete();
-    return FTable.Find(hash, FValid, matches);
+    int found = FTable.Find(hash, FValid, matches);
+    if (found < 0 && FStale) {
+        const bool fromScratch = FValid == 0;
+        Complete();
+        if (fromScratch) // the lower-case table was taken again
+            hash = Hash(Key);
+        found = FTable.Find(hash, FValid, matches);
+    }
+    if (found < 0) {
+        FMissKey.assign(Key);
+        FMissHash = hash;
+        FHasMiss = true;
+    }
+    return found;
 }
 
 void TLineIndex::Inserted(int Index) {
@@ -112,6 +122,7 @@ void TLineIndex::Replaced(int Index, std::string_view OldLine) {
 
 void TLineIndex::Reset() noexcept {
     FTable.Clear();
+    FHasMiss = false;
     FValid = 0;
     FStale = true;
 }
@@ -125,8 +136,11 @@ void TLineIndex::SetCaseSensitive(bool Value) noexcept {
 
 void TLineIndex::AddLine(int Index) {
     std::string_view key;
-    if (KeyOf(FLines[static_cast<std::size_t>(Index)], key))
-        FTable.Add(Hash(key), Index);
+    if (!KeyOf(FLines[static_cast<std::size_t>(Index)], key))
+        return;
+    // The usual write looks its name up, misses and appends the line: its key is not
+    // hashed a second time.
+    FTable.Add(FHasMiss && key == FMissKey ? FMissHash : Hash(key), Index);
 }
 
 void TLineIndex::RemoveLine(int Index, std::string_view Line) {

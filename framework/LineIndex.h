@@ -73,6 +73,10 @@ private:
     TPositionTable FTable;
     int FValid = 0;
     bool FStale = true; // starts unbuilt: nothing is indexed yet
+    // The key that the last look-up did not find, and its hash.
+    std::string FMissKey;
+    std::uint64_t FMissHash = 0;
+    bool FHasMiss = false;
 };
 
 } // namespace qor

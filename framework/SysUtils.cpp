@@ -1,7 +1,9 @@
 #include "framework/SysUtils.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <system_error>
 
@@ -160,15 +162,13 @@ bool TryStrToFloat(std::string_view S, double& Value) {
     const std::string_view text = TrimRightView(TrimLeftView(S));
     const char separator = FormatSettings().DecimalSeparator;
 
-    // Checks the syntax and copies the number with '.' as separator for from_chars,
-    // which never looks at the C locale. The sign is handled here: from_chars takes no '+'.
-    std::string number;
-    number.reserve(text.size());
+    // The syntax: an optional sign, digits with at most one separator among them (at
+    // least one digit), then optionally 'e' or 'E', an optional sign and digits.
     std::size_t i = 0;
-    const auto copyDigits = [&] {
+    const auto skipDigits = [&] {
         const std::size_t start = i;
         while (i < text.size() && IsDigit(text[i]))
-            number += text[i++];
+            ++i;
         return i - start;
     };
     bool negative = false;
@@ -176,25 +176,34 @@ bool TryStrToFloat(std::string_view S, double& Value) {
         negative = text[i] == '-';
         ++i;
     }
-    std::size_t digits = copyDigits();
+    const std::size_t numberStart = i;
+    std::size_t digits = skipDigits();
+    std::size_t separatorAt = std::string_view::npos;
     if (i < text.size() && text[i] == separator) {
-        number += '.';
-        ++i;
-        digits += copyDigits();
+        separatorAt = i++;
+        digits += skipDigits();
     }
     if (digits == 0)
         return false;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        number += 'e';
         ++i;
         if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-            number += text[i++];
-        if (copyDigits() == 0)
+            ++i;
+        if (skipDigits() == 0)
             return false;
     }
     if (i != text.size())
         return false;
 
+    // from_chars never looks at the C locale; it takes no sign before the number and
+    // only '.' as separator, so another separator is replaced in a copy.
+    std::string_view number = text.substr(numberStart);
+    std::string copy;
+    if (separatorAt != std::string_view::npos && separator != '.') {
+        copy.assign(number);
+        copy[separatorAt - numberStart] = '.';
+        number = copy;
+    }
     double parsed = 0.0;
     const char* end = number.data() + number.size();
     const auto [stop, ec] = std::from_chars(number.data(), end, parsed);
@@ -274,8 +283,62 @@ std::string FloatToStr(double Value) {
     return result;
 }
 
+namespace {
+
+// "%g" of a value in [1e-4, 1e6) that is, within 1e-10 of itself, a whole number n of
+// 10^-k with n below 10^6: the value's six significant digits are then n's, since the next
+// six-digit decimal lies at least 5e-7 of the value away. Calibration values are scaled
+// integers, nearly all of this kind; writing them from n skips the general formatter,
+// which costs several times more. Returns the end of the text, or null for other values.
+char* FormatShortDecimal(double Value, char* Out) {
+    const double magnitude = std::fabs(Value);
+    if (!(magnitude >= 1e-4 && magnitude < 1e6))
+        return nullptr;
+    double scale = 1.0;
+    for (int decimals = 0; decimals < 10; ++decimals, scale *= 10.0) {
+        const double scaled = magnitude * scale;
+        const double whole = std::nearbyint(scaled);
+        if (whole >= 1e6)
+            return nullptr; // more than six digits
+        if (std::fabs(scaled - whole) > scaled * 1e-10)
+            continue;
+        char digits[8];
+        char* const digitsEnd =
+            std::to_chars(digits, digits + sizeof digits, static_cast<std::uint32_t>(whole)).ptr;
+        const int count = static_cast<int>(digitsEnd - digits);
+        char* out = Out;
+        if (Value < 0)
+            *out++ = '-';
+        if (count <= decimals) { // "0.00" and zeros before the digits
+            *out++ = '0';
+            *out++ = '.';
+            for (int z = count; z < decimals; ++z)
+                *out++ = '0';
+            out = std::copy(digits, digitsEnd, out);
+        } else {
+            out = std::copy(digits, digitsEnd - decimals, out);
+            if (decimals > 0) {
+                *out++ = '.';
+                out = std::copy(digitsEnd - decimals, digitsEnd, out);
+            }
+        }
+        if (decimals > 0) { // "%g" drops trailing zeros of the fraction, and a bare point
+            while (out[-1] == '0')
+                --out;
+            if (out[-1] == '.')
+                --out;
+        }
+        return out;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 std::string FormatG(double Value) {
     char buf[64];
+    if (char* const end = FormatShortDecimal(Value, buf))
+        return std::string(buf, end);
     const auto [end, ec] =
         std::to_chars(buf, buf + sizeof buf, Value, std::chars_format::general, 6);
     return std::string(buf, end);

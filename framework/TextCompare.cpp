@@ -1,6 +1,7 @@
 #include "framework/TextCompare.h"
 
 #include <cctype>
+#include <cstring>
 
 namespace qor {
 
@@ -24,6 +25,8 @@ int CompareText(std::string_view a, std::string_view b) {
 bool SameText(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
+    if (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0)
+        return true; // the usual case: the same spelling
     for (std::size_t i = 0; i < a.size(); ++i)
         if (a[i] != b[i] && LowerChar(a[i]) != LowerChar(b[i]))
             return false;

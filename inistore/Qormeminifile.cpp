@@ -1,5 +1,7 @@
 #include "inistore/Qormeminifile.h"
 
+#include "framework/TextCompare.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -109,6 +111,7 @@ void TMemIniData::ParseLine(std::string_view Source, THashedStringList*& Section
 }
 
 void TMemIniData::Clear() {
+    FFoundLines = nullptr;
     FSections.Clear();
     FSectionLines.clear();
 }
@@ -125,8 +128,15 @@ THashedStringList& TMemIniData::AddSection(const std::string& Name) {
 }
 
 THashedStringList* TMemIniData::FindSection(const std::string& Name) const {
+    // Saving or loading a map asks for one section once per cell.
+    if (FFoundLines && SameText(FFoundName, Name))
+        return FFoundLines;
     const int index = FSections.IndexOf(Name);
-    return index < 0 ? nullptr : FSectionLines[static_cast<std::size_t>(index)].get();
+    if (index < 0)
+        return nullptr;
+    FFoundLines = FSectionLines[static_cast<std::size_t>(index)].get();
+    FFoundName = Name;
+    return FFoundLines;
 }
 
 std::string TMemIniData::ReadString(const std::string& Section, const std::string& Ident,
@@ -192,6 +202,7 @@ void TMemIniData::EraseSection(const std::string& Section) {
     const int index = FSections.IndexOf(Section);
     if (index < 0)
         return;
+    FFoundLines = nullptr;
     FSections.Delete(index);
     FSectionLines.erase(FSectionLines.begin() + index);
 }

@@ -129,6 +129,10 @@ private:
     // The block whose size is known, and that size.
     const std::uint8_t* FSizedBlock = nullptr;
     std::size_t FSizedBlockSize = 0;
+    // The section that FindSection found last, under the name it was asked for; it stays
+    // the first of that name until a section is removed.
+    mutable THashedStringList* FFoundLines = nullptr;
+    mutable std::string FFoundName;
     // WriteString's line, kept between calls.
     std::string FLine;
 };

@@ -266,6 +266,11 @@ TEST(FormatGTest, AgreesWithPrintfAcrossMagnitudesAndRoundingEdges) {
         values.push_back(mantissa(random) * std::pow(10.0, exponent(random)));
     for (int i = -2000; i <= 2000; ++i)
         values.push_back(i * 0.1);
+    // Scaled raw values, the usual calibration values: the formatter's short path takes
+    // most of them, near its six-digit and 1e-4 limits too.
+    for (const double factor : {0.1, 0.25, 0.01, 0.001, 0.0390625, 1.0 / 3, 7.5, 1e-5, 31.25})
+        for (int raw = -40000; raw <= 40000; raw += 7)
+            values.push_back(raw * factor);
     for (double v : values) {
         char expected[64];
         std::snprintf(expected, sizeof expected, "%g", v);
