@@ -134,6 +134,7 @@ TEST(MemIniDataTest, EraseSectionAndDeleteKeyRemoveTheFirstMatchOnly) {
     EXPECT_EQ(ini.ReadString("S", "k", ""), "2"); // the second "k" is found now
     ini.EraseSection("s");
     ini.EraseSection("Missing");
+    EXPECT_EQ(ini.ReadString("S", "k", ""), "4"); // the section found before is gone
     EXPECT_EQ(Rendered(ini, block), "[T]\r\nt=1\r\n\r\n[s]\r\nk=4\r\n\r\n");
     ini.EraseSection("S");
     ini.DeleteKey("T", "t");
