@@ -28,10 +28,16 @@ TPositionTable::Slot* TPositionTable::FindSlot(std::uint32_t Tag) {
 
 void TPositionTable::Add(std::uint64_t Hash, int Position) {
     const std::uint32_t tag = TagOf(Hash);
-    Slot* s = FindSlot(tag);
-    if (!s) {
-        Reserve(FUsed + 1);
-        Place(Slot{tag, Position});
+    // Room first, so that one probe finds either the tag's slot or the empty slot that
+    // takes it: a new tag, the usual case, costs one walk of the probe run.
+    Reserve(FUsed + 1);
+    const std::size_t mask = FSlots.size() - 1;
+    std::size_t i = Home(tag);
+    while (FSlots[i].Ref != kEmpty && FSlots[i].Tag != tag)
+        i = (i + 1) & mask;
+    Slot* s = &FSlots[i];
+    if (s->Ref == kEmpty) {
+        *s = Slot{tag, Position};
         ++FUsed;
         return;
     }
