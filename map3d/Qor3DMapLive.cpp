@@ -40,7 +40,7 @@ void TQor3DMap::ScheduleOperatingPoint() {
     // A refresh pass delivers every due packet in one go on this thread: the update runs
     // once the pass is over, with both values. The call is dropped when the view's widget
     // goes first.
-    if (FOperatingPointPending || Designing())
+    if (FOperatingPointPending || Designing() || !Widget())
         return;
     FOperatingPointPending = true;
     QMetaObject::invokeMethod(
