@@ -108,6 +108,10 @@ void TDemoForm::Bind() {
     FFuelView = Owned<TQor3DMap>(*this, "FuelView");
     FEditModeCombo = Owned<TKeyComboBox>(*this, "EditModeCombo");
     FStatusLabel = Owned<TLabel>(*this, "StatusLabel");
+    FLiveCellLabel = Owned<TLabel>(*this, "LiveCellLabel");
+    // The views place the live point; the first view that shows one tells the status line.
+    if (TQor3DMap* live = FIgnitionView ? FIgnitionView : FFuelView)
+        live->SetOnOperatingPoint([this, live](TObject*) { ShowLiveCell(*live); });
 
     for (TQorSerialData* data : FData) {
         data->AddClient(this);
@@ -167,6 +171,7 @@ void TDemoForm::Unbind() {
         if (view) {
             view->SetOnCustumRise({});
             view->SetOnCustumUnrise({});
+            view->SetOnOperatingPoint({});
         }
     FData.clear();
     FEdits.clear();
@@ -268,6 +273,22 @@ void TDemoForm::ShowLive(const TLiveValue& Live) {
     Live.Label->SetCaption(FormatG(value) + " " + Live.Packet->MeasureUnit());
 }
 
+void TDemoForm::ShowLiveCell(TQor3DMap& View) {
+    if (!FLiveCellLabel || View.OperatingPointWeights().empty())
+        return;
+    const auto valueOf = [](TQorPacketData* Packet, double Value) {
+        return Packet ? FormatG(Value) + " " + Packet->MeasureUnit() : std::string("-");
+    };
+    const TCellWeight cell = HeaviestCell(View.OperatingPointWeights());
+    std::string text = "Live " + valueOf(View.HorizontalPosition(), View.HorizontalValue()) + ", " +
+                       valueOf(View.VerticalPosition(), View.VerticalValue()) + ": cell row " +
+                       std::to_string(cell.Row + 1) + ", column " + std::to_string(cell.Col + 1);
+    double value = 0;
+    if (TQorMatrix* map = View.Data(); map && map->GetCellValue(cell.Row, cell.Col, value))
+        text += " (" + FormatG(value) + " " + map->MeasureUnit() + ")";
+    FLiveCellLabel->SetCaption(text);
+}
+
 void TDemoForm::ApplyEditMode() {
     const int index = FEditModeCombo->ItemIndex();
     if (index < emSingle || index > emCustom)
@@ -345,6 +366,7 @@ void TDemoForm::Notification(TComponent* AComponent, TOperation Operation) {
     ForgetIf(FFuelView, AComponent);
     ForgetIf(FEditModeCombo, AComponent);
     ForgetIf(FStatusLabel, AComponent);
+    ForgetIf(FLiveCellLabel, AComponent);
 }
 
 void RegisterDemoClasses() {

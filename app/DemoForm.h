@@ -8,7 +8,9 @@
 // to the ECU, then the edit shows what the ECU holds); the key combo box chooses the map
 // views' EditMode, whose "custom" mode is the program's own rule (Ctrl+Up and Ctrl+B step
 // the selected cells by CustomStep); link errors (OnError of every data component, WM_DATA_STATUS)
-// show in the status line. F2 saves every value to the INI file, F3 loads it back into the ECU.
+// show in the status line, and beside them the live engine speed and load with the map
+// cell they fall on (as the map views place their live operating point). F2 saves every value to
+// the INI file, F3 loads it back into the ECU.
 
 #include "gui/Form.h"
 
@@ -64,6 +66,8 @@ public:
     TQor3DMap* FuelView() const { return FFuelView; }
     TKeyComboBox* EditModeCombo() const { return FEditModeCombo; }
     TLabel* StatusLabel() const { return FStatusLabel; }
+    // The status line's live speed, load and cell.
+    TLabel* LiveCellLabel() const { return FLiveCellLabel; }
     // The number an edit stands for, or null.
     TQorNumber* NumberOf(const TNumericEdit& Edit) const;
     // Link errors seen since the session started.
@@ -97,6 +101,7 @@ private:
     void LinkError(TObject* Sender, int ErrorCode, bool Writing);
     void LinkStatus(TComponent* Source, int Status);
     void ShowStatus(const std::string& Text);
+    void ShowLiveCell(TQor3DMap& View);
     std::vector<TQorSerialData*> StoredValues() const;
 
     TQorConnection* FConnection = nullptr;
@@ -105,6 +110,7 @@ private:
     TQor3DMap* FFuelView = nullptr;
     TKeyComboBox* FEditModeCombo = nullptr;
     TLabel* FStatusLabel = nullptr;
+    TLabel* FLiveCellLabel = nullptr;
     std::vector<TLiveValue> FLive;
     std::vector<TValueEdit> FEdits;
     std::vector<TQorSerialData*> FData;

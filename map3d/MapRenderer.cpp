@@ -71,6 +71,7 @@ void TMapRenderer::DrawFrame(const TSceneFrame& Frame, TDrawMode Mode) {
         DrawLiteralCells(Frame);
     else
         DrawBatchedCells(Frame);
+    DrawLiveOverlay(Frame.Live);
     glPopMatrix();
 }
 
@@ -79,6 +80,12 @@ namespace {
 void Vertex(const TPoint3& p) {
     glVertex3f(static_cast<float>(p.X), static_cast<float>(p.Y), static_cast<float>(p.Z));
 }
+
+// How the live operating point is drawn.
+constexpr double LitAlpha = 0.85;    // a lit cell's opacity at weight 1
+constexpr double TrailLift = 0.08;   // the trail just above the surface
+constexpr double MarkerStem = 2.5;   // height of the marker's stem
+constexpr double MarkerRadius = 0.6; // well above the largest cell ball
 
 void ColorOf(const TRgb& c) {
     glColor3f(c.R, c.G, c.B);
@@ -204,6 +211,61 @@ void TMapRenderer::DrawBatchedCells(const TSceneFrame& Frame) {
         glDisableClientState(GL_NORMAL_ARRAY);
     }
     glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+void TMapRenderer::DrawLiveOverlay(const TLiveOverlay& Live) {
+    if (!Live.Visible)
+        return;
+    const TRgb& c = Live.Color;
+    // The overlay lies on the surface: unlit, translucent, pulled toward the eye so that
+    // the surface under it does not win the depth test, and writing no depth of its own.
+    glDisable(GL_LIGHTING);
+    glDepthMask(GL_FALSE);
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(-1.0f, -4.0f);
+    for (const TLitCell& lit : Live.LitCells) {
+        glColor4f(c.R, c.G, c.B, static_cast<float>(LitAlpha * lit.Weight));
+        for (int i = 0; i + 1 < lit.Side; ++i) {
+            glBegin(GL_TRIANGLE_STRIP);
+            for (int j = 0; j < lit.Side; ++j) {
+                Vertex(lit.Patch[static_cast<std::size_t>((i + 1) * lit.Side + j)]);
+                Vertex(lit.Patch[static_cast<std::size_t>(i * lit.Side + j)]);
+            }
+            glEnd();
+        }
+    }
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    // The trail fades from the newest position back to the oldest.
+    const std::size_t n = Live.Trail.size();
+    if (n >= 2) {
+        glLineWidth(3.0f);
+        glBegin(GL_LINE_STRIP);
+        for (std::size_t k = 0; k < n; ++k) {
+            glColor4f(c.R, c.G, c.B, static_cast<float>(k + 1) / static_cast<float>(n));
+            const TPoint3& p = Live.Trail[k];
+            Vertex({p.X, p.Y + TrailLift, p.Z});
+        }
+        glEnd();
+    }
+    glDepthMask(GL_TRUE);
+    // The marker: a ball on the surface and a stem above it.
+    const TPoint3& m = Live.Marker;
+    glColor3f(c.R, c.G, c.B);
+    glLineWidth(2.0f);
+    glBegin(GL_LINES);
+    Vertex(m);
+    Vertex({m.X, m.Y + MarkerStem, m.Z});
+    glEnd();
+    glEnable(GL_LIGHTING);
+    // The ball leaves its normal current; the next frame's first lines expect the one
+    // the cells left.
+    GLfloat normal[3];
+    glGetFloatv(GL_CURRENT_NORMAL, normal);
+    glPushMatrix();
+    glTranslatef(static_cast<float>(m.X), static_cast<float>(m.Y), static_cast<float>(m.Z));
+    gluSphere(FQuadric->Q, MarkerRadius, 10, 8);
+    glPopMatrix();
+    glNormal3fv(normal);
 }
 
 void TMapRenderer::Finish() {

@@ -44,6 +44,8 @@ private:
     void DrawLiteralCells(const TSceneFrame& Frame);
     void DrawBatchedCells(const TSceneFrame& Frame);
     void FindMarkerNormals();
+    // The live operating point over the cells, the same in both drawing modes.
+    void DrawLiveOverlay(const TLiveOverlay& Live);
 
     struct TQuadric;
     std::unique_ptr<TQuadric> FQuadric;

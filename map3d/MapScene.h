@@ -59,6 +59,25 @@ struct TCellPlacement {
 // the samples are being rebuilt reads no sample that is not there.
 std::vector<TCellPlacement> LayoutCells(const TLayoutInput& In);
 
+// A cell lit by the live operating point: the patch of the surface around its sample, a
+// grid of Side x Side scene points row by row, and how much the cell counts (its bilinear
+// weight, 0 ... 1).
+struct TLitCell {
+    std::vector<TPoint3> Patch;
+    int Side = 0;
+    double Weight = 0;
+};
+
+// The live operating point over the map: a marker on the surface, the lit cells around it
+// and the trail of its earlier positions (oldest first), all in one colour.
+struct TLiveOverlay {
+    bool Visible = false;
+    TRgb Color;
+    TPoint3 Marker;
+    std::vector<TLitCell> LitCells;
+    std::vector<TPoint3> Trail;
+};
+
 // Everything a frame draws.
 struct TSceneFrame {
     TRgb Background{0.75f, 0.75f, 0.75f};
@@ -69,6 +88,7 @@ struct TSceneFrame {
     bool DynamicSphereColor = false;
     TRgb SphereColor;
     float SphereRadius = 0.15f;
+    TLiveOverlay Live;
 };
 
 // The colour of the ball at a sample of that height.

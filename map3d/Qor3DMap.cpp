@@ -275,6 +275,9 @@ TSceneFrame TQor3DMap::SceneFrame() const {
     if (FRowRef && !FDefaultDistance)
         layout.RowSpacingAt = [this](int i) { return RowSpacingAt(i); };
     frame.Cells = LayoutCells(layout);
+    if (FShowOperatingPoint && FHasOperatingPoint)
+        frame.Live = BuildLiveOverlay(frame.Cells, FRowCountSnapshot, FColCountSnapshot,
+                                      FOperatingPoint, FTrail, ColorToRgb(FOperatingPointColor));
     return frame;
 }
 
@@ -374,6 +377,8 @@ void TQor3DMap::WMDataChanged(const TMessage& Message) {
         RenderScene();
     if (is(FRowRef))
         RenderScene();
+    if (FShowOperatingPoint && (is(FHorizontalPosition) || is(FVerticalPosition)))
+        ScheduleOperatingPoint();
 }
 
 void TQor3DMap::WMDataResized(const TMessage& Message) {

@@ -22,6 +22,7 @@
 #include "map3d/MapModPanel.h"
 #include "map3d/MapRenderer.h"
 #include "map3d/MapScene.h"
+#include "map3d/OperatingPoint.h"
 #include "map3d/WindowWatcher.h"
 
 #include <array>
@@ -60,7 +61,8 @@ public:
     // Published after the panel's, in this order: Data, RowRef, ColRef,
     // HorizontalPosition, VerticalPosition, BackGroundColor, SphereColorMode, EditMode,
     // SphereRadius, EnableDrawSphere, EnableDrawLine, EnableDrawTriangles, EnableModPanel,
-    // DefaultDistance, SphereColor.
+    // DefaultDistance, SphereColor; then ShowOperatingPoint, TrailLength,
+    // OperatingPointColor.
     static void Publish(TPublisher<TQor3DMap>& P);
 
     // The map shown. Setting it unregisters from the old one, registers with the new one,
@@ -103,6 +105,32 @@ public:
     void SetDefaultDistance(bool Value);
     TColor SphereColor() const { return FSphereColor; }
     void SetSphereColor(TColor Value);
+
+    // The live operating point (off by default; off, the packets' messages change
+    // nothing). On, a message from HorizontalPosition or VerticalPosition asks for one
+    // UpdateOperatingPoint once the running refresh pass is over, however many packets
+    // it delivered. Turning it off forgets the point and its trail.
+    bool ShowOperatingPoint() const { return FShowOperatingPoint; }
+    void SetShowOperatingPoint(bool Value);
+    // The positions the trail keeps, 0 ... 256; others are ignored.
+    int TrailLength() const { return FTrail.Capacity(); }
+    void SetTrailLength(int Value);
+    TColor OperatingPointColor() const { return FOperatingPointColor; }
+    void SetOperatingPointColor(TColor Value);
+    // With ShowOperatingPoint and Data: places the packets' user values on ColRef and
+    // RowRef (without an axis the value is a 1-based column or row number; without a
+    // packet the first one), weighs the cells around the point, adds it to the trail,
+    // redraws once and raises OnOperatingPoint. The samples are not rebuilt.
+    void UpdateOperatingPoint();
+    // Whether a point has been placed since ShowOperatingPoint was last turned on.
+    bool HasOperatingPoint() const { return FHasOperatingPoint; }
+    // The packets' user values, the point on the map and the weights of its cells.
+    double HorizontalValue() const { return FHorizontalValue; }
+    double VerticalValue() const { return FVerticalValue; }
+    const TMapPoint& OperatingPoint() const { return FOperatingPoint; }
+    const std::vector<TCellWeight>& OperatingPointWeights() const { return FPointWeights; }
+    const TTrail& Trail() const { return FTrail; }
+    void SetOnOperatingPoint(TNotifyEvent Handler) { FOnOperatingPoint = std::move(Handler); }
 
     void SetOnCustumRise(TCustumEditEvent Handler) { FOnCustumRise = std::move(Handler); }
     void SetOnCustumUnrise(TCustumEditEvent Handler) { FOnCustumUnrise = std::move(Handler); }
@@ -178,7 +206,8 @@ protected:
     // the selection grows; otherwise it moves. Both redraw, for any key.
     void KeyDown(Word& Key, TShiftState Shift) override;
     // The camera characters w, a, d, s, r, z, x, c, v (lower case only) and Enter, which
-    // toggles the panel; every character redraws.
+    // toggles the panel; with ShowOperatingPoint, Space selects the cell that counts most
+    // at the live point. Every character redraws.
     void KeyPress(char& Key) override;
     void Paint(QPainter& Canvas) override;
     void Resize() override;
@@ -229,6 +258,9 @@ private:
         TCameraAction Action;
     };
     void MoveCamera(TCameraAction Action);
+    void ScheduleOperatingPoint();
+    void SelectOperatingCell();
+    double LivePosition(TQorPacketData* Packet, TQorVector* Axis, int Count, double& Value);
 
     TQorMatrix* FData = nullptr;
     TQorVector* FRowRef = nullptr;
@@ -267,6 +299,16 @@ private:
     int FRenderCount = 0;
     int FBuildCount = 0;
     int FBuildGeneration = 0;
+
+    bool FShowOperatingPoint = false;
+    TColor FOperatingPointColor = clBlue;
+    TTrail FTrail;
+    bool FHasOperatingPoint = false;
+    bool FOperatingPointPending = false;
+    double FHorizontalValue = 0, FVerticalValue = 0;
+    TMapPoint FOperatingPoint;
+    std::vector<TCellWeight> FPointWeights;
+    TNotifyEvent FOnOperatingPoint;
 };
 
 // Registers TQor3DMap (and the visual classes it derives from) for form files.

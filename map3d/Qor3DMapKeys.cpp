@@ -11,6 +11,7 @@ namespace qor {
 namespace {
 
 constexpr char KeyEnter = 13;
+constexpr char KeySpace = 32;
 // The fixed heading of the camera, in radians.
 constexpr double Heading = -0.35;
 
@@ -81,6 +82,8 @@ void TQor3DMap::KeyPress(char& Key) {
         MoveCamera(match->Action);
     else if (Key == KeyEnter)
         ToggleModPanel();
+    else if (Key == KeySpace && FShowOperatingPoint)
+        SelectOperatingCell();
     RenderScene();
 }
 

@@ -28,6 +28,10 @@ void TQor3DMap::Publish(TPublisher<TQor3DMap>& P) {
         .Bool("EnableModPanel", &M::EnableModPanel, &M::SetEnableModPanel, true)
         .Bool("DefaultDistance", &M::DefaultDistance, &M::SetDefaultDistance, false);
     PublishColor(P, "SphereColor", &M::SphereColor, &M::SetSphereColor, clBlack);
+    P.Bool("ShowOperatingPoint", &M::ShowOperatingPoint, &M::SetShowOperatingPoint, false)
+        .Integer("TrailLength", &M::TrailLength, &M::SetTrailLength, 32);
+    PublishColor(P, "OperatingPointColor", &M::OperatingPointColor, &M::SetOperatingPointColor,
+                 clBlue);
 }
 
 void RegisterMap3DClasses() {

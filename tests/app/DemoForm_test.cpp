@@ -6,6 +6,7 @@
 #include "controls/NumericEdit.h"
 #include "data/SerialData.h"
 #include "framework/MessageBox.h"
+#include "framework/SysUtils.h"
 #include "gui/Application.h"
 #include "gui/Label.h"
 #include "link/DataRefresher.h"
@@ -205,6 +206,34 @@ TEST_F(DemoFormTest, TheRefresherDeliversLiveValuesIntoTheLabels) {
     const int raw = SimValue(0x20, 3);
     const double coolant = std::stod(Find<TLabel>("CoolantValue")->Caption());
     EXPECT_NEAR(coolant, raw - 40, 2) << "the packet moves on slowly";
+}
+
+// Both views follow the simulator's live operating point; the status line names the live
+// speed and load and the ignition map's cell under them.
+TEST_F(DemoFormTest, BothViewsAndTheStatusLineShowTheLiveOperatingPoint) {
+    ShowAndStart(*Form);
+    Sim.SetLive(0);
+    const std::uint8_t bytes[3] = {3250 & 0xFF, 3250 >> 8, 40};
+    ASSERT_EQ(Sim.WriteMemory(0x0800, bytes, 3), 1);
+    TQor3DMap* views[] = {Form->IgnitionView(), Form->FuelView()};
+    ASSERT_TRUE(WaitFor([&] {
+        for (TQor3DMap* view : views)
+            if (!view->HasOperatingPoint() || view->HorizontalValue() != 3250 ||
+                view->VerticalValue() != 40)
+                return false;
+        return true;
+    }));
+    for (TQor3DMap* view : views) {
+        EXPECT_TRUE(view->ShowOperatingPoint());
+        EXPECT_DOUBLE_EQ(view->OperatingPoint().Col, 5.5); // 3000 ... 3500 rpm
+    }
+    // The load axis puts 40 % between two rows; the cell is the one that counts most.
+    const TCellWeight cell = HeaviestCell(Form->IgnitionView()->OperatingPointWeights());
+    double degrees = 0;
+    ASSERT_TRUE(Form->IgnitionView()->Data()->GetCellValue(cell.Row, cell.Col, degrees));
+    EXPECT_EQ(Form->LiveCellLabel()->Caption(),
+              "Live 3250 rpm, 40 %: cell row " + std::to_string(cell.Row + 1) + ", column " +
+                  std::to_string(cell.Col + 1) + " (" + FormatG(degrees) + " deg)");
 }
 
 TEST_F(DemoFormTest, EnterInANumericEditWritesToTheEcuAndShowsWhatItHolds) {

@@ -3,8 +3,12 @@
 // and 255 x 255 cells at 800 x 600, for the literal immediate-mode drawing and for the
 // batched drawing the view uses, side by side. "Batched" redraws unchanged geometry (a
 // camera move, a repaint); "BatchedNewGeometry" draws a frame whose samples changed since
-// the last one, so its vertex arrays are rebuilt.
+// the last one, so its vertex arrays are rebuilt. "LiveUpdate" is one live operating point
+// update as a refresh pass brings it: both position packets decoded, the update they ask
+// for (placement on the two axes, weights, trail) and its frame with the marker, the lit
+// cells and a full trail; compare it with "Batched" at the same size.
 
+#include "data/PacketData.h"
 #include "gui/Application.h"
 #include "gui/Form.h"
 #include "link/QorConnection.h"
@@ -13,6 +17,7 @@
 #include "tests/map3d/SoftwareRendering.h"
 #include "tests/support/SimLibrary.h"
 
+#include <QCoreApplication>
 #include <QTest>
 #include <QWindow>
 #include <benchmark/benchmark.h>
@@ -27,6 +32,7 @@ namespace qor {
 namespace {
 
 constexpr int MapCode = 0x40;
+constexpr int ColAxisCode = 0x41, RowAxisCode = 0x42;
 
 // A simulator image holding one Size x Size map of smooth hills, and the map read once
 // through a connection so that later cell reads come from the cache.
@@ -42,6 +48,17 @@ public:
                     out << " "
                         << static_cast<int>(100 + 60 * std::sin(r / 9.0) * std::cos(c / 7.0));
             out << "\n";
+            // Column and row axes for the live operating point (500, 600, ... rpm and 10,
+            // 11, ... %), where the memory has room for them.
+            if (Size <= 128) {
+                out << "vector " << ColAxisCode << " Speed 0xE000 u16 " << Size;
+                for (int i = 0; i < Size; ++i)
+                    out << " " << 500 + 100 * i;
+                out << "\nvector " << RowAxisCode << " Load 0xF000 u8 " << Size;
+                for (int i = 0; i < Size; ++i)
+                    out << " " << 10 + i;
+                out << "\n";
+            }
         }
         char error[256] = {};
         if (!FSim.Reset(image.c_str(), error, sizeof error))
@@ -156,6 +173,97 @@ void BM_EditToFrame(benchmark::State& State) {
     }
     State.counters["cells"] = static_cast<double>(rig.View->Samples().size());
 }
+// An axis of the rig's image, read once so that the frames read it from the cache.
+TQorVector* Axis(TComponent* Owner, TQorConnection* Link, int Code, int Size, int Length) {
+    auto* axis = new TQorVector(Owner);
+    axis->SetConnection(Link);
+    axis->SetSerialCode(Code);
+    axis->SetDataLength(Length);
+    axis->SetDataMask(Length == 2 ? 0xFFFF : 0xFF);
+    axis->SetArrayDimension(Size);
+    if (!axis->ReadFromEcu())
+        throw std::runtime_error("an axis cannot be read");
+    return axis;
+}
+
+// The view rig with two axes and the two position packets; Pass delivers both packets as
+// a refresh pass does and runs the update they asked for.
+class TLiveRig {
+public:
+    explicit TLiveRig(int Size) : FSize(Size), Rig(Size), View(*Rig.View) {
+        TQorConnection* link = Rig.Data.Map->Connection();
+        View.SetColRef(Axis(&Rig.Form, link, ColAxisCode, Size, 2));
+        View.SetRowRef(Axis(&Rig.Form, link, RowAxisCode, Size, 1));
+        FSpeed = new TQorPacketData(&Rig.Form);
+        FSpeed->SetDataLength(2);
+        FSpeed->SetDataMask(0xFFFF);
+        FLoad = new TQorPacketData(&Rig.Form);
+        View.SetHorizontalPosition(FSpeed);
+        View.SetVerticalPosition(FLoad);
+    }
+
+    // The point walks around a circle, so every pass finds a new place.
+    void Pass() {
+        const double t = FStep++ * 0.05, half = FSize / 2.0, third = FSize / 3.0;
+        Deliver(*FSpeed, static_cast<int>(500 + 100 * (half + third * std::sin(t))));
+        Deliver(*FLoad, static_cast<int>(10 + half + third * std::cos(t)));
+        QCoreApplication::sendPostedEvents();
+    }
+
+private:
+    static void Deliver(TQorPacketData& Packet, int Value) {
+        std::uint8_t buffer[8] = {2,
+                                  0,
+                                  0,
+                                  0,
+                                  static_cast<std::uint8_t>(Value & 0xFF),
+                                  static_cast<std::uint8_t>(Value >> 8)};
+        Packet.DecodePacket(buffer);
+    }
+
+    int FSize;
+    int FStep = 0;
+    TQorPacketData* FSpeed = nullptr;
+    TQorPacketData* FLoad = nullptr;
+
+public:
+    TViewRig Rig;
+    TQor3DMap& View;
+};
+
+// One live update: both packets, the placement and its frame (with a full trail).
+void BM_LiveUpdate(benchmark::State& State) {
+    TLiveRig live(static_cast<int>(State.range(0)));
+    TQor3DMap& view = live.View;
+    view.SetShowOperatingPoint(true);
+    for (int i = 0; i < view.TrailLength(); ++i)
+        live.Pass();
+    const int builds = view.BuildCount();
+    for (auto _ : State) {
+        const int frames = view.RenderCount();
+        live.Pass();
+        if (view.RenderCount() != frames + 1) {
+            State.SkipWithError("a live update drew no frame, or more than one");
+            break;
+        }
+    }
+    if (view.BuildCount() != builds)
+        State.SkipWithError("a live update rebuilt the samples");
+    State.counters["cells"] = static_cast<double>(view.Samples().size());
+    State.counters["trail"] = static_cast<double>(view.Trail().Points().size());
+}
+
+// The plain frame of the same view (same axes and packets, no live point).
+void BM_LiveUpdate_PlainFrame(benchmark::State& State) {
+    TLiveRig live(static_cast<int>(State.range(0)));
+    live.View.RenderScene();
+    for (auto _ : State)
+        live.View.RenderScene();
+    State.counters["cells"] = static_cast<double>(live.View.Samples().size());
+}
+BENCHMARK(BM_LiveUpdate_PlainFrame)->Arg(64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LiveUpdate)->Arg(64)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_EditToFrame)->Arg(64)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_RenderScene_Literal)->Arg(16)->Arg(64)->Arg(255)->Unit(benchmark::kMillisecond);

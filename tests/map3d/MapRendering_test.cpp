@@ -3,6 +3,7 @@
 // writes its pictures into the build folder (map3d-pictures/). Setting
 // QOR_UPDATE_PICTURES=1 writes the references anew instead of comparing.
 
+#include "data/PacketData.h"
 #include "gui/Form.h"
 #include "map3d/EglOffscreenContext.h"
 #include "tests/map3d/MapFixture.h"
@@ -10,6 +11,7 @@
 
 #include <QTest>
 #include <QtGlobal>
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -105,6 +107,41 @@ TEST_F(MapRendering, SelectionOfSeveralCells) {
     View->SetSelection({3, 2, 6, 5}); // columns 3 ... 6, rows 2 ... 5
     View->SetSphereColor(clBlue);
     CheckPicture("ignition-selection");
+}
+
+// The live operating point: the marker between four cells, the cells lit by their
+// weights and a trail of earlier points along a curve.
+TEST_F(MapRendering, OperatingPointWithLitCellsAndTrail) {
+    View->SetColRef(SpeedAxis());
+    View->SetRowRef(LoadAxis());
+    View->SetSphereColorMode(scDynamic);
+    const auto packet = [&](int Length) {
+        auto* p = new TQorPacketData(&Owner);
+        p->SetDataLength(Length);
+        p->SetDataMask(Length == 2 ? 0xFFFF : 0xFF);
+        return p;
+    };
+    TQorPacketData* speed = packet(2);
+    TQorPacketData* load = packet(1);
+    View->SetHorizontalPosition(speed);
+    View->SetVerticalPosition(load);
+    View->SetShowOperatingPoint(true);
+    const auto deliver = [](TQorPacketData* Packet, int Value) {
+        std::uint8_t buffer[8] = {2,
+                                  0,
+                                  0,
+                                  0,
+                                  static_cast<std::uint8_t>(Value & 0xFF),
+                                  static_cast<std::uint8_t>(Value >> 8)};
+        Packet->DecodePacket(buffer);
+    };
+    for (int k = 0; k <= 10; ++k) {
+        deliver(speed, 1600 + 250 * k);
+        deliver(load, static_cast<int>(40 + 30 * std::sin(k * 0.4)));
+        View->UpdateOperatingPoint();
+    }
+    ASSERT_EQ(View->OperatingPointWeights().size(), 4u);
+    CheckPicture("ignition-live");
 }
 
 // A picture that differs from its reference fails: a changed cell is seen.
