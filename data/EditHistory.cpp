@@ -42,8 +42,7 @@ TQorEditHistory::~TQorEditHistory() {
     for (const auto& w : FWatched)
         w->Data->RemoveClient(this);
     FWatched.clear();
-    for (TControl* c : FClients)
-        RemoveFreeNotification(c);
+    // The clients hear of the destruction through the free notification.
     FClients.clear();
 }
 

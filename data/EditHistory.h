@@ -154,4 +154,24 @@ private:
     std::vector<TControl*> FClients;
 };
 
+// One action of a history (which may be null) for as long as it lives; a history destroyed
+// meanwhile is left alone.
+class TEditAction {
+public:
+    explicit TEditAction(TQorEditHistory* History) : FHistory(History), FWatch(History) {
+        if (FHistory)
+            FHistory->BeginAction();
+    }
+    ~TEditAction() {
+        if (!FWatch.Destroyed())
+            FHistory->EndAction();
+    }
+    TEditAction(const TEditAction&) = delete;
+    TEditAction& operator=(const TEditAction&) = delete;
+
+private:
+    TQorEditHistory* FHistory;
+    TComponentWatch FWatch;
+};
+
 } // namespace qor

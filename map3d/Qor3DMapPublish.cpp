@@ -28,6 +28,8 @@ void TQor3DMap::Publish(TPublisher<TQor3DMap>& P) {
         .Bool("EnableModPanel", &M::EnableModPanel, &M::SetEnableModPanel, true)
         .Bool("DefaultDistance", &M::DefaultDistance, &M::SetDefaultDistance, false);
     PublishColor(P, "SphereColor", &M::SphereColor, &M::SetSphereColor, clBlack);
+    P.Component<TQorEditHistory>("History", &M::History, &M::SetHistory)
+        .Bool("ShowChanges", &M::ShowChanges, &M::SetShowChanges, false);
 }
 
 void RegisterMap3DClasses() {
