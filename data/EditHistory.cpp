@@ -192,9 +192,14 @@ void TQorEditHistory::Dispatch(TMessage& Message) {
 }
 
 void TQorEditHistory::Compare(TWatched& W, bool UseHint, bool Edit) {
-    TKind kind;
-    int rows = 0, cols = 0;
-    ShapeOf(W.Data, kind, rows, cols);
+    int rows = 1, cols = 1;
+    if (W.Kind == TKind::Matrix) {
+        const auto& values = static_cast<const TQorMatrix*>(W.Data)->RawValues();
+        rows = static_cast<int>(values.size());
+        cols = rows > 0 ? static_cast<int>(values[0].size()) : 0;
+    } else if (W.Kind == TKind::Vector) {
+        cols = static_cast<int>(static_cast<const TQorVector*>(W.Data)->RawValues().size());
+    }
     if (rows != W.Rows || cols != W.Cols) {
         Reshaped(W);
         return;
@@ -552,6 +557,8 @@ void TQorEditHistory::Changed() {
         if (self.Destroyed())
             return;
     }
+    if (FClients.empty())
+        return;
     // A client may leave or destroy the history while it is told.
     const std::vector<TControl*> clients = FClients;
     for (TControl* c : clients) {

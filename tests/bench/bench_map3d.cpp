@@ -3,7 +3,8 @@
 // and 255 x 255 cells at 800 x 600, for the literal immediate-mode drawing and for the
 // batched drawing the view uses, side by side. "Batched" redraws unchanged geometry (a
 // camera move, a repaint); "BatchedNewGeometry" draws a frame whose samples changed since
-// the last one, so its vertex arrays are rebuilt.
+// the last one, so its vertex arrays are rebuilt. "EditToFrame" is one Ctrl+Up or
+// Ctrl+Down key up to the frame it draws, without and with an edit history.
 
 #include "gui/Application.h"
 #include "gui/Form.h"
@@ -136,9 +137,15 @@ void BM_RenderScene_BatchedNewGeometry(benchmark::State& State) {
     renderer.ReleaseGL();
 }
 
-// The cell goes up and down in turn, so that it stays within its byte.
-void BM_EditToFrame(benchmark::State& State) {
+// The cell goes up and down in turn, so that it stays within its byte. With a history the
+// map is watched and each key is one recorded step.
+void EditToFrame(benchmark::State& State, bool WithHistory) {
     TViewRig rig(static_cast<int>(State.range(0)));
+    if (WithHistory) {
+        auto* history = new TQorEditHistory(&rig.Form);
+        history->Watch(rig.Data.Map);
+        rig.View->SetHistory(history);
+    }
     rig.View->SetSelection({20, 20, 20, 20});
     if (!QTest::qWaitForWindowActive(rig.Form.Widget()))
         throw std::runtime_error("the form does not become active");
@@ -156,7 +163,14 @@ void BM_EditToFrame(benchmark::State& State) {
     }
     State.counters["cells"] = static_cast<double>(rig.View->Samples().size());
 }
-BENCHMARK(BM_EditToFrame)->Arg(64)->Unit(benchmark::kMillisecond);
+void BM_EditToFrame(benchmark::State& State) {
+    EditToFrame(State, false);
+}
+void BM_EditToFrame_History(benchmark::State& State) {
+    EditToFrame(State, true);
+}
+BENCHMARK(BM_EditToFrame)->Arg(64)->Arg(255)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EditToFrame_History)->Arg(64)->Arg(255)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_RenderScene_Literal)->Arg(16)->Arg(64)->Arg(255)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RenderScene_Batched)->Arg(16)->Arg(64)->Arg(255)->Unit(benchmark::kMillisecond);
