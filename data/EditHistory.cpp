@@ -487,8 +487,9 @@ bool TQorEditHistory::WriteValues(TWatched& W,
 void TQorEditHistory::SetReference() {
     // Changes the history has not heard of yet are recorded before they count as the
     // reference.
-    for (const auto& w : FWatched)
-        Compare(*w, false, true);
+    // By index: a component found reshaped is replaced in the list.
+    for (std::size_t i = 0; i < FWatched.size(); ++i)
+        Compare(*FWatched[i], false, true);
     if (!InAction() && !FReplaying)
         CommitOpen();
     for (const auto& w : FWatched) {
@@ -521,6 +522,9 @@ bool TQorEditHistory::RevertToReference() {
         if (!w)
             continue;
         Compare(*w, false, true);
+        w = Find(data); // a reshaped component is a new entry
+        if (!w)
+            continue;
         std::vector<std::pair<int, std::int32_t>> values;
         for (std::size_t i = 0; i < w->Copy.size(); ++i)
             if (w->Copy[i] != w->Reference[i])
