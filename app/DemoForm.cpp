@@ -3,6 +3,7 @@
 #include "controls/KeyComboBox.h"
 #include "controls/NumericEdit.h"
 #include "controls/RegisterControlClasses.h"
+#include "data/EditHistory.h"
 #include "data/SerialData.h"
 #include "framework/FormStreaming.h"
 #include "framework/IniFiles.h"
@@ -112,6 +113,13 @@ void TDemoForm::Bind() {
     // The views place the live point; the first view that shows one tells the status line.
     if (TQor3DMap* live = FIgnitionView ? FIgnitionView : FFuelView)
         live->SetOnOperatingPoint([this, live](TObject*) { ShowLiveCell(*live); });
+    FChangesLabel = Owned<TLabel>(*this, "ChangesLabel");
+    FHistory = Owned<TQorEditHistory>(*this, "EditHistory");
+    if (FHistory) {
+        for (TQorSerialData* data : StoredValues())
+            FHistory->Watch(data);
+        FHistory->SetOnChange([this](TObject*) { ShowChangedCount(); });
+    }
 
     for (TQorSerialData* data : FData) {
         data->AddClient(this);
@@ -167,6 +175,8 @@ void TDemoForm::Unbind() {
         binding.Edit->SetOnKeyPress({});
     if (FEditModeCombo)
         FEditModeCombo->SetOnKeyPress({});
+    if (FHistory)
+        FHistory->SetOnChange({});
     for (TQor3DMap* view : {FIgnitionView, FFuelView})
         if (view) {
             view->SetOnCustumRise({});
@@ -189,6 +199,9 @@ void TDemoForm::BindShortcuts() {
     };
     add(Qt::Key_F2, &TDemoForm::SaveValues);
     add(Qt::Key_F3, &TDemoForm::LoadValues);
+    add(Qt::Key_F6, &TDemoForm::UndoEdit);
+    add(Qt::Key_F7, &TDemoForm::RedoEdit);
+    add(Qt::Key_F8, &TDemoForm::RevertValues);
 }
 
 bool TDemoForm::StartSession() {
@@ -200,6 +213,8 @@ bool TDemoForm::StartSession() {
     bool all = true;
     for (TQorSerialData* data : StoredValues())
         all = data->ReloadFromEcu() && all;
+    if (FHistory)
+        FHistory->SetReference();
     if (FRefresher)
         FRefresher->Start();
     if (all)
@@ -239,8 +254,13 @@ bool TDemoForm::LoadValues() {
         return false;
     }
     bool all = true;
-    for (TQorSerialData* data : StoredValues())
-        all = data->LoadFromIni(*ini) && all;
+    {
+        TEditAction action(FHistory);
+        for (TQorSerialData* data : StoredValues())
+            all = data->LoadFromIni(*ini) && all;
+    }
+    if (FHistory)
+        FHistory->SetReference();
     ShowStatus((all ? "Loaded every value from " : "Loaded, with values missing, from ") +
                FIniFileName);
     return all;
@@ -254,10 +274,14 @@ TQorNumber* TDemoForm::NumberOf(const TNumericEdit& Edit) const {
 }
 
 void TDemoForm::WriteEdit(const TValueEdit& Binding) {
-    const bool written = Binding.Number->SetUserValue(Binding.Edit->LastValue());
-    // What the ECU holds now, also after a refused write; a failed read shows the value
-    // held before.
-    Binding.Number->ReloadFromEcu();
+    bool written = false;
+    {
+        TEditAction action(FHistory);
+        written = Binding.Number->SetUserValue(Binding.Edit->LastValue());
+        // What the ECU holds now, also after a refused write; a failed read shows the
+        // value held before.
+        Binding.Number->ReloadFromEcu();
+    }
     ShowNumber(Binding);
     if (written)
         ShowStatus(Binding.Number->Name() + " = " + Binding.Edit->Text() + " " +
@@ -318,9 +342,44 @@ void TDemoForm::ShowStatus(const std::string& Text) {
         FStatusLabel->SetCaption(Text);
 }
 
+bool TDemoForm::UndoEdit() {
+    if (!FHistory || !FHistory->CanUndo()) {
+        ShowStatus("Nothing to undo");
+        return false;
+    }
+    const bool done = FHistory->Undo();
+    ShowStatus(done ? "Undone" : "Undo stopped: a value could not be written");
+    return done;
+}
+
+bool TDemoForm::RedoEdit() {
+    if (!FHistory || !FHistory->CanRedo()) {
+        ShowStatus("Nothing to redo");
+        return false;
+    }
+    const bool done = FHistory->Redo();
+    ShowStatus(done ? "Redone" : "Redo stopped: a value could not be written");
+    return done;
+}
+
+bool TDemoForm::RevertValues() {
+    if (!FHistory)
+        return false;
+    const bool done = FHistory->RevertToReference();
+    ShowStatus(done ? "Every value back to the reference"
+                    : "Reverting stopped: a value could not be written");
+    return done;
+}
+
+void TDemoForm::ShowChangedCount() {
+    if (FChangesLabel && FHistory)
+        FChangesLabel->SetCaption(std::to_string(FHistory->ChangedCount()) + " values changed");
+}
+
 std::string TDemoForm::KeysText() {
     return "Tab / Shift+Tab: next / previous control   Up, Down, Enter: along the values   "
-           "Enter in a value: write it   Esc: undo typing   F2: save INI   F3: load INI\n"
+           "Enter in a value: write it   Esc: undo typing   F2: save INI   F3: load INI   "
+           "F6 / F7: undo / redo   F8: back to the reference\n"
            "Map: arrows select, Shift+arrows grow, Ctrl+Up / Ctrl+Down raise / lower, "
            "Ctrl+B: custom lowering, Enter: modification panel   w s a d z x c v: camera, "
            "r: reset";
@@ -367,6 +426,8 @@ void TDemoForm::Notification(TComponent* AComponent, TOperation Operation) {
     ForgetIf(FEditModeCombo, AComponent);
     ForgetIf(FStatusLabel, AComponent);
     ForgetIf(FLiveCellLabel, AComponent);
+    ForgetIf(FHistory, AComponent);
+    ForgetIf(FChangesLabel, AComponent);
 }
 
 void RegisterDemoClasses() {

@@ -11,6 +11,10 @@
 // show in the status line, and beside them the live engine speed and load with the map
 // cell they fall on (as the map views place their live operating point). F2 saves every value to
 // the INI file, F3 loads it back into the ECU.
+// The form's edit history (EditHistory) watches every number, axis and map: each Enter in a
+// value and each INI load is one step; F6 undoes, F7 redoes, F8 writes back every value
+// changed since the reference (taken after the first read and after each INI load), and
+// ChangesLabel shows how many values differ from it.
 
 #include "gui/Form.h"
 
@@ -28,6 +32,7 @@ class TLabel;
 class TNumericEdit;
 class TQor3DMap;
 class TQorConnection;
+class TQorEditHistory;
 class TQorNumber;
 class TQorPacketData;
 class TQorSerialData;
@@ -57,6 +62,13 @@ public:
     // line, when the file cannot be written or read or a value fails.
     bool SaveValues();
     bool LoadValues();
+    // Undo and redo of the history's last step, and every changed value back to the
+    // reference; false, with the reason in the status line, when nothing was done or a
+    // write failed.
+    bool UndoEdit();
+    bool RedoEdit();
+    bool RevertValues();
+    TQorEditHistory* History() const { return FHistory; }
     const std::string& IniFileName() const { return FIniFileName; }
     void SetIniFileName(const std::string& Value) { FIniFileName = Value; }
 
@@ -102,6 +114,7 @@ private:
     void LinkStatus(TComponent* Source, int Status);
     void ShowStatus(const std::string& Text);
     void ShowLiveCell(TQor3DMap& View);
+    void ShowChangedCount();
     std::vector<TQorSerialData*> StoredValues() const;
 
     TQorConnection* FConnection = nullptr;
@@ -111,6 +124,8 @@ private:
     TKeyComboBox* FEditModeCombo = nullptr;
     TLabel* FStatusLabel = nullptr;
     TLabel* FLiveCellLabel = nullptr;
+    TQorEditHistory* FHistory = nullptr;
+    TLabel* FChangesLabel = nullptr;
     std::vector<TLiveValue> FLive;
     std::vector<TValueEdit> FEdits;
     std::vector<TQorSerialData*> FData;

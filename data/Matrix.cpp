@@ -363,7 +363,7 @@ bool TQorMatrix::SetCellValue(int Row, int Col, double Value) {
         // An edit made offline: kept, and shown by the views at once.
         const int mask = DataMask();
         cell = (cell & ~mask) | (converted.Raw & mask);
-        NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
+        NotifyCellChanged(Row, Col);
         return true;
     }
     if (!con->LoadDll()) {
@@ -377,6 +377,52 @@ bool TQorMatrix::SetCellValue(int Row, int Col, double Value) {
     const bool written = FDataValid;
     if (written) {
         cell = converted.Raw;
+        SetPendingCell(Row, Col);
+        DoSetData();
+    } else {
+        DoError(true);
+    }
+    return written && !self.Destroyed();
+}
+
+bool TQorMatrix::WriteRawCell(int Row, int Col, int Raw) {
+    if (ReadOnly() || !InShape(Row, Col))
+        return false;
+    TComponentWatch self(this);
+    double scratch = 0.0;
+    if (!DoBeforeSetData(&scratch, 0.0, Row, Col) || self.Destroyed() || !InShape(Row, Col))
+        return false;
+    TQorConnection* con = Connection();
+    const auto at = [&]() -> std::int32_t& {
+        return FRawValues[static_cast<std::size_t>(Row)][static_cast<std::size_t>(Col)];
+    };
+    if (!FullMask()) {
+        // Only the masked bits are ours: the others come from the ECU, or offline from the
+        // held value.
+        if (con && (!SilentReload() || self.Destroyed() || !InShape(Row, Col)))
+            return false;
+        const int mask = DataMask();
+        Raw = (at() & ~mask) | (Raw & mask);
+    }
+    if (!con) {
+        at() = Raw;
+        NotifyCellChanged(Row, Col);
+        return true;
+    }
+    if (Connection() != con)
+        return false; // a handler of the re-read took the connection away
+    if (!con->LoadDll()) {
+        DoError(true);
+        return false;
+    }
+    {
+        TCriticalSectionGuard lock(con->LinkLock());
+        FDataValid = WriteCell(*con->SerInterface(), Row, Col, Raw);
+    }
+    const bool written = FDataValid;
+    if (written) {
+        at() = Raw;
+        SetPendingCell(Row, Col);
         DoSetData();
     } else {
         DoError(true);

@@ -86,6 +86,11 @@ public:
     // messages to the clients and only the masked bits change; a failed re-read writes
     // nothing.
     bool WriteRawCells(const TRows& Values);
+    // Writes one raw value into one cell, as SetCellValue writes a converted one:
+    // refused when ReadOnly or outside the shape; BeforeSetData (with a scratch 0.0, 0.0,
+    // the row and the column) may abort; the bits outside DataMask come from the ECU;
+    // offline the value is kept and the clients are told.
+    bool WriteRawCell(int Row, int Col, int Raw);
 
     // Slots of TQorSerialData.
     void AllocateValues() override;

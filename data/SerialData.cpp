@@ -1,5 +1,6 @@
 #include "data/SerialData.h"
 
+#include "data/EditHistory.h"
 #include "data/PacketData.h"
 #include "data/Transformations.h"
 #include "framework/Control.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <utility>
 
 namespace qor {
 
@@ -243,6 +245,15 @@ void TQorSerialData::NotifyClients(unsigned Message, WPARAM WParam, LPARAM LPara
     if (!FNotifyEnabled)
         return;
     TComponentWatch self(this);
+    ++FNotifyDepth;
+    struct TDepthGuard {
+        TComponentWatch& Self;
+        int& Depth;
+        ~TDepthGuard() {
+            if (!Self.Destroyed())
+                --Depth;
+        }
+    } depth{self, FNotifyDepth};
     // A client may add or remove clients, destroy itself or destroy this object: the list
     // is read afresh at every step, and a client that left is not stepped over.
     for (std::size_t i = 0; i < FClients.size();) {
@@ -258,6 +269,19 @@ void TQorSerialData::NotifyClients(unsigned Message, WPARAM WParam, LPARAM LPara
         else
             i = NextClientAfter(client, i);
     }
+}
+
+void TQorSerialData::NotifyCellChanged(int Row, int Col) {
+    TComponentWatch self(this);
+    const TChangedCell heldCell = FCellHint;
+    const int heldDepth = FCellHintDepth;
+    FCellHint = {Row, Col};
+    FCellHintDepth = FNotifyDepth + 1;
+    NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
+    if (self.Destroyed())
+        return;
+    FCellHint = heldCell;
+    FCellHintDepth = heldDepth;
 }
 
 std::size_t TQorSerialData::NextClientAfter(const TComponent* Client, std::size_t Was) const {
@@ -304,15 +328,25 @@ void TQorSerialData::DoGetData() {
     TComponentWatch self(this);
     if (FOnGetData)
         FOnGetData(this);
+    if (self.Destroyed())
+        return;
+    const int held = std::exchange(FReadDepth, FNotifyDepth + 1);
+    NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
     if (!self.Destroyed())
-        NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
+        FReadDepth = held;
 }
 
 void TQorSerialData::DoSetData() {
     TComponentWatch self(this);
+    // Taken before the handler runs: a write it makes sets (and takes) its own.
+    const std::optional<TChangedCell> cell = std::exchange(FPendingCell, std::nullopt);
     if (FOnSetData)
         FOnSetData(this);
-    if (!self.Destroyed())
+    if (self.Destroyed())
+        return;
+    if (cell)
+        NotifyCellChanged(cell->Row, cell->Col);
+    else
         NotifyClients(WM_DATA_CHANGED, reinterpret_cast<WPARAM>(this), 0);
 }
 
@@ -452,6 +486,7 @@ void RegisterDataClasses() {
     RegisterClass<TQorPacketData>("TQorPacketData");
     RegisterClass<TQorVector>("TQorVector");
     RegisterClass<TQorMatrix>("TQorMatrix");
+    RegisterClass<TQorEditHistory>("TQorEditHistory");
 }
 
 } // namespace qor

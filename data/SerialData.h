@@ -214,6 +214,21 @@ public:
     void RemoveClient(TComponent* Client);
     void NotifyClients(unsigned Message, WPARAM WParam, LPARAM LParam);
 
+    // While this object's WM_DATA_CHANGED for a write of one cell is being delivered (and
+    // not during a message sent from inside that delivery): the cell, row and column. A
+    // client that keeps a copy of the values compares that cell alone; otherwise null, and
+    // any value may have changed.
+    struct TChangedCell {
+        int Row = 0, Col = 0;
+    };
+    const TChangedCell* ChangedCell() const {
+        return FCellHintDepth != 0 && FCellHintDepth == FNotifyDepth ? &FCellHint : nullptr;
+    }
+    // True while the WM_DATA_CHANGED of a read or a decoded packet is being delivered (and
+    // not during a message sent from inside that delivery): the values came from the ECU,
+    // no edit made them.
+    bool ReadDelivery() const { return FReadDepth != 0 && FReadDepth == FNotifyDepth; }
+
     // Conversions between raw ECU values and user values, with the object's mask, sign,
     // Transformation, coefficients, table, precision and limits. The Index forms differ
     // only for ttCustom, which goes to the indexed conversion events.
@@ -315,6 +330,11 @@ protected:
     TConversionToUserEvent FOnConvertToUser;
     TConversionToUserEventIndex FOnConvertToUserIndex;
 
+    // WM_DATA_CHANGED to the clients, with ChangedCell naming the cell for this delivery.
+    void NotifyCellChanged(int Row, int Col);
+    // The next DoSetData tells its clients that only this cell changed.
+    void SetPendingCell(int Row, int Col) { FPendingCell = TChangedCell{Row, Col}; }
+
 private:
     // Cancels the free notification with a component no longer referred to at all.
     void Forget(TComponent* Old);
@@ -346,6 +366,11 @@ private:
     TQorConnection* FConnection = nullptr;
     bool FNotifyEnabled = true;
     std::vector<TComponent*> FClients;
+    int FNotifyDepth = 0;   // NotifyClients calls running
+    int FCellHintDepth = 0; // the depth at which FCellHint holds, 0 for none
+    TChangedCell FCellHint;
+    int FReadDepth = 0; // the depth at which a read's message is delivered, 0 for none
+    std::optional<TChangedCell> FPendingCell;
 };
 
 // Registers the data layer's streamable classes.

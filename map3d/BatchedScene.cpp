@@ -11,7 +11,8 @@ bool SameCells(const std::vector<TCellPlacement>& A, const std::vector<TCellPlac
         const TCellArgs &a = A[k].Cell, &b = B[k].Cell;
         if (a.I != b.I || a.X != b.X || a.Z != b.Z || a.D != b.D || a.E != b.E || a.F != b.F ||
             a.G != b.G || a.R != b.R || a.S != b.S || a.RowCount != b.RowCount ||
-            a.ColCount != b.ColCount || A[k].Selected != B[k].Selected)
+            a.ColCount != b.ColCount || A[k].Selected != B[k].Selected ||
+            A[k].Changed != B[k].Changed)
             return false;
     }
     return true;
@@ -54,7 +55,8 @@ bool TBatchedScene::Holds(const TSceneFrame& Frame) const {
     return FValid && FCellMin == Frame.CellMin && FCellMax == Frame.CellMax &&
            FDrawSpheres == Frame.DrawSpheres && FDrawTriangles == Frame.DrawTriangles &&
            FDynamicSphereColor == Frame.DynamicSphereColor && FSphereColor == Frame.SphereColor &&
-           FSphereRadius == Frame.SphereRadius && SameCells(FCells, Frame.Cells);
+           FSphereRadius == Frame.SphereRadius && FChangedColor == Frame.ChangedColor &&
+           SameCells(FCells, Frame.Cells);
 }
 
 void TBatchedScene::Update(const TSceneFrame& Frame, const TPoint3& BallNormal,
@@ -69,6 +71,7 @@ void TBatchedScene::Update(const TSceneFrame& Frame, const TPoint3& BallNormal,
     FDynamicSphereColor = Frame.DynamicSphereColor;
     FSphereColor = Frame.SphereColor;
     FSphereRadius = Frame.SphereRadius;
+    FChangedColor = Frame.ChangedColor;
     FValid = true;
     for (auto* v : {&TrianglePositions, &TriangleNormals, &TriangleColors, &LinePositions,
                     &LineNormals, &MarkerPositions, &MarkerNormals, &MarkerColors})
@@ -98,7 +101,7 @@ void TBatchedScene::Update(const TSceneFrame& Frame, const TPoint3& BallNormal,
             current = ConeNormal;
         }
         if (FDrawSpheres) {
-            AddMarker(FBall, Frame.SphereRadius, cell, SphereColorOf(Frame, cell.G));
+            AddMarker(FBall, Frame.SphereRadius, cell, BallColorOf(Frame, placed));
             current = BallNormal;
         }
         for (const TMeshSegment& s : segments) {

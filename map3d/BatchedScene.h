@@ -37,6 +37,7 @@ private:
     bool FDrawSpheres = false, FDrawTriangles = false, FDynamicSphereColor = false;
     TRgb FSphereColor;
     float FSphereRadius = 0;
+    TRgb FChangedColor;
     bool FValid = false;
 
     TMarkerMesh FBall = UnitBall(5, 5);

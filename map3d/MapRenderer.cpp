@@ -114,7 +114,7 @@ void TMapRenderer::DrawLiteralCells(const TSceneFrame& Frame) {
             DrawCone(FQuadric->Q);
         }
         if (Frame.DrawSpheres) {
-            ColorOf(SphereColorOf(Frame, cell.G));
+            ColorOf(BallColorOf(Frame, placed));
             gluSphere(FQuadric->Q, Frame.SphereRadius, 5, 5);
         }
         glPopMatrix();

@@ -21,6 +21,10 @@ TRgb SphereColorOf(const TSceneFrame& Frame, double Height) {
                                     : Frame.SphereColor;
 }
 
+TRgb BallColorOf(const TSceneFrame& Frame, const TCellPlacement& Placed) {
+    return Placed.Changed ? Frame.ChangedColor : SphereColorOf(Frame, Placed.Cell.G);
+}
+
 float SceneLift(int CellMax) {
     return static_cast<float>((128 - CellMax / 2) / 10);
 }
@@ -62,6 +66,7 @@ std::vector<TCellPlacement> LayoutCells(const TLayoutInput& In) {
             c.RowCount = rows;
             c.ColCount = cols;
             placed.Selected = samples[i].Selected;
+            placed.Changed = samples[i].Changed;
             out.push_back(placed);
             z += rowSpacing;
             ++i;

@@ -14,6 +14,7 @@ namespace qor {
 struct MAP_SAMPLE {
     double Height = 0;
     bool Selected = false;
+    bool Changed = false; // shown apart (the view's ShowChanges)
 };
 
 struct TRgb {
@@ -52,6 +53,7 @@ struct TLayoutInput {
 struct TCellPlacement {
     TCellArgs Cell;
     bool Selected = false;
+    bool Changed = false;
 };
 
 // Walks the cells column by column as the frame does and returns where each one lies.
@@ -89,9 +91,13 @@ struct TSceneFrame {
     TRgb SphereColor;
     float SphereRadius = 0.15f;
     TLiveOverlay Live;
+    // The ball of a changed cell.
+    TRgb ChangedColor{0.0f, 0.35f, 1.0f};
 };
 
 // The colour of the ball at a sample of that height.
 TRgb SphereColorOf(const TSceneFrame& Frame, double Height);
+// The colour of the ball of a placed cell: ChangedColor for a changed one.
+TRgb BallColorOf(const TSceneFrame& Frame, const TCellPlacement& Placed);
 
 } // namespace qor

@@ -82,6 +82,9 @@ TQor3DMap::~TQor3DMap() {
           static_cast<TQorSerialData*>(FVerticalPosition)})
         if (source)
             source->RemoveClient(this);
+    if (FHistory)
+        FHistory->RemoveClient(this);
+    FHistory = nullptr;
     FData = nullptr;
     FRowRef = FColRef = nullptr;
     FHorizontalPosition = FVerticalPosition = nullptr;
@@ -159,6 +162,40 @@ void TQor3DMap::SetSphereColor(TColor Value) {
     RenderScene();
 }
 
+void TQor3DMap::SetHistory(TQorEditHistory* Value) {
+    if (Value == FHistory)
+        return;
+    if (FHistory)
+        FHistory->RemoveClient(this);
+    FHistory = Value;
+    if (FHistory)
+        FHistory->AddClient(this);
+    if (RefreshChangeFlags())
+        RenderScene();
+}
+
+void TQor3DMap::SetShowChanges(bool Value) {
+    FShowChanges = Value;
+    RefreshChangeFlags();
+    RenderScene();
+}
+
+bool TQor3DMap::RefreshChangeFlags() {
+    const int rows = FRowCountSnapshot;
+    if (rows <= 0)
+        return false;
+    const bool show = FShowChanges && FHistory && FData;
+    bool any = false;
+    for (std::size_t i = 0; i < FSamples.size(); ++i) {
+        const int r = static_cast<int>(i % static_cast<std::size_t>(rows));
+        const int c = static_cast<int>(i / static_cast<std::size_t>(rows));
+        const bool changed = show && FHistory->Changed(FData, r, c);
+        any = any || changed != FSamples[i].Changed;
+        FSamples[i].Changed = changed;
+    }
+    return any;
+}
+
 void TQor3DMap::SetSelection(const TRect& Value) {
     FSelection = Value;
     RefreshSelectionFlags();
@@ -181,6 +218,8 @@ void TQor3DMap::Notification(TComponent* AComponent, TOperation Operation) {
         FVerticalPosition = nullptr;
     if (AComponent == FModPanel)
         FModPanel = nullptr;
+    if (AComponent == FHistory)
+        FHistory = nullptr;
 }
 
 double TQor3DMap::ColumnSpacingAt(int Index) const {
@@ -217,6 +256,7 @@ void TQor3DMap::BuildSamples() {
     const int rows = FRowCountSnapshot, cols = FColCountSnapshot;
     std::vector<MAP_SAMPLE> fresh;
     fresh.reserve(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols));
+    const bool showChanges = FShowChanges && FHistory;
     int cellMax = INT_MIN, cellMin = INT_MAX;
     for (int c = 0; c < cols; ++c) {
         for (int r = 0; r < rows; ++r) {
@@ -226,7 +266,9 @@ void TQor3DMap::BuildSamples() {
                 FData->GetCellValue(r, c, v);
             const bool selected = c + 1 >= FSelection.Left && c + 1 <= FSelection.Right &&
                                   r + 1 >= FSelection.Top && r + 1 <= FSelection.Bottom;
-            fresh.push_back({v * 0.1, selected});
+            fresh.push_back({v * 0.1, selected,
+                             showChanges && r < FData->RowCount() && c < FData->ColCount() &&
+                                 FHistory->Changed(FData, r, c)});
             if (v > cellMax)
                 cellMax = TruncateToInt(v);
             if (v < cellMin)
@@ -402,6 +444,11 @@ void TQor3DMap::Dispatch(TMessage& Message) {
         break;
     case WM_DATA_RESIZED:
         WMDataResized(Message);
+        break;
+    case WM_HISTORY_CHANGED:
+        // A new reference, or an undo whose values the view has drawn already.
+        if (RefreshChangeFlags())
+            RenderScene();
         break;
     default:
         inherited::Dispatch(Message);

@@ -14,6 +14,7 @@
 // selected cells. Every value change goes to Data through SetCellValue; the view redraws the
 // new values when the map notifies it.
 
+#include "data/EditHistory.h"
 #include "data/SerialData.h"
 #include "gui/Graphics.h"
 #include "gui/Keys.h"
@@ -62,7 +63,7 @@ public:
     // HorizontalPosition, VerticalPosition, BackGroundColor, SphereColorMode, EditMode,
     // SphereRadius, EnableDrawSphere, EnableDrawLine, EnableDrawTriangles, EnableModPanel,
     // DefaultDistance, SphereColor; then ShowOperatingPoint, TrailLength,
-    // OperatingPointColor.
+    // OperatingPointColor, History, ShowChanges.
     static void Publish(TPublisher<TQor3DMap>& P);
 
     // The map shown. Setting it unregisters from the old one, registers with the new one,
@@ -105,6 +106,14 @@ public:
     void SetDefaultDistance(bool Value);
     TColor SphereColor() const { return FSphereColor; }
     void SetSphereColor(TColor Value);
+    // The edit history that takes each key action and each ApplyModification as one step;
+    // none by default.
+    TQorEditHistory* History() const { return FHistory; }
+    void SetHistory(TQorEditHistory* Value);
+    // Draws the balls of the cells that History reports changed since its reference in
+    // their own colour; off by default. Redraws.
+    bool ShowChanges() const { return FShowChanges; }
+    void SetShowChanges(bool Value);
 
     // The live operating point (off by default; off, the packets' messages change
     // nothing). On, a message from HorizontalPosition or VerticalPosition asks for one
@@ -184,6 +193,9 @@ public:
     void SetupProjection();
     void BuildSamples();
     void RefreshSelectionFlags();
+    // The samples' changed marks from History (all clear without ShowChanges); true when
+    // one of them changed.
+    bool RefreshChangeFlags();
     // Draws one frame and presents it; counts the call even without a context.
     void RenderScene();
     // Outside design mode and with a context: finish and one buffer swap.
@@ -278,6 +290,8 @@ private:
     bool FDefaultDistance = false;
     TColor FSphereColor = clBlack;
     TCustumEditEvent FOnCustumRise, FOnCustumUnrise;
+    TQorEditHistory* FHistory = nullptr;
+    bool FShowChanges = false;
 
     std::vector<MAP_SAMPLE> FSamples;
     int FColCountSnapshot = 0, FRowCountSnapshot = 0;

@@ -171,20 +171,24 @@ void TQor3DMap::ApplyModification() {
     const int amount = FModPanel->ValueEdit()->IntValue();
     const TModificationMode mode = FModPanel->Mode();
     TComponentWatch self(this);
-    TEditTarget map(*this, *FData);
-    for (int row = FSelection.Top; row <= FSelection.Bottom && map.Alive(); ++row)
-        for (int col = FSelection.Left; col <= FSelection.Right && map.Alive(); ++col) {
-            double v = amount;
-            if (mode != TModificationMode::Absolute) {
-                double old = 0;
-                if (!map.Read(row - 1, col - 1, old))
-                    continue; // no value to offset or scale: the cell keeps its own
-                v = mode == TModificationMode::Relative ? old + amount : old + amount * old * 0.01;
+    {
+        TEditAction action(FHistory);
+        TEditTarget map(*this, *FData);
+        for (int row = FSelection.Top; row <= FSelection.Bottom && map.Alive(); ++row)
+            for (int col = FSelection.Left; col <= FSelection.Right && map.Alive(); ++col) {
+                double v = amount;
+                if (mode != TModificationMode::Absolute) {
+                    double old = 0;
+                    if (!map.Read(row - 1, col - 1, old))
+                        continue; // no value to offset or scale: the cell keeps its own
+                    v = mode == TModificationMode::Relative ? old + amount
+                                                            : old + amount * old * 0.01;
+                }
+                map.Write(row - 1, col - 1, v);
+                if (map.Alive())
+                    TrackRange(v);
             }
-            map.Write(row - 1, col - 1, v);
-            if (map.Alive())
-                TrackRange(v);
-        }
+    }
     if (!self.Destroyed())
         CancelModification();
 }

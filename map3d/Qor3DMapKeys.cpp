@@ -92,6 +92,7 @@ void TQor3DMap::KeyDown(Word& Key, TShiftState Shift) {
     if (!FData)
         return;
     if (Shift.Contains(ssCtrl)) {
+        TEditAction action(FHistory);
         ChangeValues(Key == VK_CUSTUM_UNRISE_KEY ? VK_CUSTUM_UNRISE : Key);
         return;
     }

@@ -32,6 +32,8 @@ void TQor3DMap::Publish(TPublisher<TQor3DMap>& P) {
         .Integer("TrailLength", &M::TrailLength, &M::SetTrailLength, 32);
     PublishColor(P, "OperatingPointColor", &M::OperatingPointColor, &M::SetOperatingPointColor,
                  clBlue);
+    P.Component<TQorEditHistory>("History", &M::History, &M::SetHistory)
+        .Bool("ShowChanges", &M::ShowChanges, &M::SetShowChanges, false);
 }
 
 void RegisterMap3DClasses() {

@@ -4,6 +4,7 @@
 #include "app/DemoForm.h"
 #include "controls/KeyComboBox.h"
 #include "controls/NumericEdit.h"
+#include "data/EditHistory.h"
 #include "data/SerialData.h"
 #include "framework/MessageBox.h"
 #include "framework/SysUtils.h"
@@ -284,6 +285,44 @@ TEST_F(DemoFormTest, LinkErrorsShowInTheStatusLineAsTheyHappen) {
     ASSERT_TRUE(Form->NumberOf(*idle)->ReloadFromEcu());
     EXPECT_EQ(Status(*Form), "IdleSpeed: link status 0x1000");
     Sim.ClearStatusWord();
+}
+
+// F6 and F7 work from a numeric edit as from a map view; F8 reverts to the reference, and
+// the changes line counts the values that differ from it.
+TEST_F(DemoFormTest, UndoRedoAndRevertKeysWhereverTheFocusIs) {
+    ShowAndStart(*Form);
+    auto* changes = Find<TLabel>("ChangesLabel");
+    EXPECT_EQ(changes->Caption(), "0 values changed");
+    Retype("900");
+    Press(Qt::Key_Return); // the focus moves on to the next edit
+    TQor3DMap* ignition = Form->IgnitionView();
+    ignition->SetFocus();
+    Press(Qt::Key_Up, Qt::ControlModifier); // cell (0, 0), 8 to 9
+    EXPECT_EQ(changes->Caption(), "2 values changed");
+    EXPECT_TRUE(Form->History()->Changed(ignition->Data(), 0, 0));
+    EXPECT_TRUE(ignition->Samples()[0].Changed) << "the view shows the change";
+
+    Sim.ClearLog();
+    Press(Qt::Key_F6);
+    EXPECT_EQ(SimValue(IgnitionMapCode, 0), 8);
+    EXPECT_EQ(Writes(), std::vector<std::string>{"WriteElement(0x10503, 0, 0, 8)=1"});
+    EXPECT_FALSE(ignition->Samples()[0].Changed);
+    Find<TNumericEdit>("IdleSpeedEdit")->SetFocus();
+    Press(Qt::Key_F6);
+    EXPECT_EQ(SimValue(IdleSpeedCode), 850);
+    EXPECT_EQ(Find<TNumericEdit>("IdleSpeedEdit")->Text(), "850");
+    EXPECT_EQ(changes->Caption(), "0 values changed");
+    Press(Qt::Key_F6);
+    EXPECT_EQ(Status(*Form), "Nothing to undo");
+    Press(Qt::Key_F7);
+    EXPECT_EQ(SimValue(IdleSpeedCode), 900);
+
+    Sim.ClearLog();
+    Press(Qt::Key_F8);
+    EXPECT_EQ(SimValue(IdleSpeedCode), 850);
+    EXPECT_EQ(Writes(), std::vector<std::string>{"WriteValue(0x205, 850)=1"});
+    EXPECT_EQ(changes->Caption(), "0 values changed");
+    EXPECT_EQ(Status(*Form), "Every value back to the reference");
 }
 
 TEST_F(DemoFormTest, AMapEditReachesTheEcuAndTheViewsSamples) {

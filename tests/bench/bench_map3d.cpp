@@ -6,7 +6,8 @@
 // the last one, so its vertex arrays are rebuilt. "LiveUpdate" is one live operating point
 // update as a refresh pass brings it: both position packets decoded, the update they ask
 // for (placement on the two axes, weights, trail) and its frame with the marker, the lit
-// cells and a full trail; compare it with "Batched" at the same size.
+// cells and a full trail; compare it with "Batched" at the same size. "EditToFrame" is one
+// Ctrl+Up or Ctrl+Down key up to the frame it draws, without and with an edit history.
 
 #include "data/PacketData.h"
 #include "gui/Application.h"
@@ -153,9 +154,15 @@ void BM_RenderScene_BatchedNewGeometry(benchmark::State& State) {
     renderer.ReleaseGL();
 }
 
-// The cell goes up and down in turn, so that it stays within its byte.
-void BM_EditToFrame(benchmark::State& State) {
+// The cell goes up and down in turn, so that it stays within its byte. With a history the
+// map is watched and each key is one recorded step.
+void EditToFrame(benchmark::State& State, bool WithHistory) {
     TViewRig rig(static_cast<int>(State.range(0)));
+    if (WithHistory) {
+        auto* history = new TQorEditHistory(&rig.Form);
+        history->Watch(rig.Data.Map);
+        rig.View->SetHistory(history);
+    }
     rig.View->SetSelection({20, 20, 20, 20});
     if (!QTest::qWaitForWindowActive(rig.Form.Widget()))
         throw std::runtime_error("the form does not become active");
@@ -264,7 +271,14 @@ void BM_LiveUpdate_PlainFrame(benchmark::State& State) {
 BENCHMARK(BM_LiveUpdate_PlainFrame)->Arg(64)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LiveUpdate)->Arg(64)->Unit(benchmark::kMillisecond);
 
-BENCHMARK(BM_EditToFrame)->Arg(64)->Unit(benchmark::kMillisecond);
+void BM_EditToFrame(benchmark::State& State) {
+    EditToFrame(State, false);
+}
+void BM_EditToFrame_History(benchmark::State& State) {
+    EditToFrame(State, true);
+}
+BENCHMARK(BM_EditToFrame)->Arg(64)->Arg(255)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EditToFrame_History)->Arg(64)->Arg(255)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_RenderScene_Literal)->Arg(16)->Arg(64)->Arg(255)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RenderScene_Batched)->Arg(16)->Arg(64)->Arg(255)->Unit(benchmark::kMillisecond);

@@ -156,6 +156,41 @@ TEST_F(MapRendering, AChangedCellIsSeen) {
     EXPECT_FALSE(Compare(before, after).Matches());
 }
 
+// With ShowChanges the balls of the cells changed since the history's reference take
+// their own colour; without it the picture is the one the view draws without a history.
+TEST_F(MapRendering, ChangedCellsInTheirOwnColour) {
+    auto* history = new TQorEditHistory(Form.get());
+    history->Watch(View->Data());
+    View->SetHistory(history);
+    View->SetSphereRadius(0.25f);
+    for (int r = 3; r < 6; ++r)
+        for (int c = 8; c < 11; ++c)
+            View->Data()->SetCellValue(r, c, 60);
+    const QImage hidden = Draw(TDrawMode::Batched);
+    View->SetShowChanges(true);
+    const auto changed = [&](int r, int c) { return View->Samples()[c * 16 + r].Changed; };
+    EXPECT_TRUE(changed(3, 8));
+    EXPECT_TRUE(changed(5, 10));
+    EXPECT_FALSE(changed(2, 8));
+    CheckPicture("ignition-changes");
+    // Blue is the changed balls' colour alone in this scene.
+    const auto blue = [](const QImage& Picture) {
+        int n = 0;
+        for (int y = 0; y < Picture.height(); ++y)
+            for (int x = 0; x < Picture.width(); ++x) {
+                const QColor p = Picture.pixelColor(x, y);
+                n += p.blue() > 150 && p.red() < 100;
+            }
+        return n;
+    };
+    EXPECT_EQ(blue(hidden), 0);
+    EXPECT_GT(blue(ToImage(View->Picture())), 20);
+    // A new reference leaves nothing changed: the view is told and redraws.
+    history->SetReference();
+    EXPECT_EQ(blue(ToImage(View->Picture())), 0);
+    EXPECT_FALSE(changed(3, 8));
+}
+
 // The batched drawing keeps its arrays while the scene stays; each change of what it
 // shows must reach the picture as it reaches the literal drawing.
 TEST_F(MapRendering, BatchedFrameFollowsEveryChange) {

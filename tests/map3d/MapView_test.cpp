@@ -74,7 +74,9 @@ TEST_F(MapView, DefaultsAndPublishedPropertiesInOrder) {
                                        "SphereColor",
                                        "ShowOperatingPoint",
                                        "TrailLength",
-                                       "OperatingPointColor"};
+                                       "OperatingPointColor",
+                                       "History",
+                                       "ShowChanges"};
     ASSERT_GE(names.size(), own.size());
     EXPECT_EQ(std::vector<std::string>(names.end() - own.size(), names.end()), own);
     // Nothing but the published defaults: a new view writes no property of its own.
