@@ -140,6 +140,8 @@ struct TRecordLayout {
     // Other entries (RIP_ADDR_*, SRC_ADDR_*, SHIFT_OP_*, ...): their keywords, so that a
     // mapping can refuse layouts it does not understand.
     std::vector<std::string> OtherEntries;
+    // STATIC_RECORD_LAYOUT: room for the most axis points, whatever number the ECU holds.
+    bool StaticLayout = false;
     TPosition Pos;
 };
 

@@ -583,6 +583,8 @@ private:
                 e.Position = static_cast<int>(Int("position", t, 1, 65535));
                 e.Type = DataType(t);
                 (k == "NO_AXIS_PTS_X" ? r.NoAxisPtsX : r.NoAxisPtsY) = e;
+            } else if (k == "STATIC_RECORD_LAYOUT") {
+                r.StaticLayout = true;
             } else if (k.starts_with("ALIGNMENT_")) {
                 Int("alignment", t, 1, 8);
             } else if (L.Peek().Kind == K::Number) {

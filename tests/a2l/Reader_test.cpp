@@ -117,6 +117,8 @@ TEST(A2lReader, EveryBlockOfTheFixture) {
     EXPECT_EQ(rlAxis->NoAxisPtsY->Position, 3);
     EXPECT_EQ(rlAxis->AxisPtsY->Type, TDataType::SWord);
     EXPECT_EQ(rlAxis->OtherEntries, (std::vector<std::string>{"SRC_ADDR_X"}));
+    EXPECT_TRUE(rlAxis->StaticLayout);
+    EXPECT_FALSE(rlMap->StaticLayout);
 
     EXPECT_EQ(m.FindCompuMethod("CM_Ident")->Type, TConversionType::Identical);
     const TCompuMethod* lin = m.FindCompuMethod("CM_Lin");
