@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace qor::a2l {
 namespace {
@@ -20,14 +19,19 @@ bool IsNumberChar(char c) {
     return IsIdentStart(c) || IsDigit(c) || c == '.';
 }
 
+// Into a string of the file's size: a growing buffer would need up to twice the room.
 bool ReadWholeFile(const std::string& Path, std::string& Text) {
-    std::ifstream in(Path, std::ios::binary);
+    std::ifstream in(Path, std::ios::binary | std::ios::ate);
     if (!in)
         return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    Text = std::move(s).str();
-    return true;
+    const std::streamoff size = in.tellg();
+    if (size < 0)
+        return false;
+    Text.assign(static_cast<std::size_t>(size), '\0');
+    in.seekg(0);
+    in.read(Text.data(), size);
+    Text.resize(static_cast<std::size_t>(in.gcount()));
+    return !in.bad();
 }
 
 std::string CanonicalName(const std::string& Path) {

@@ -417,13 +417,13 @@ private:
                               " points are shown, whatever number the ECU keeps in use");
         item.Component = ComponentName(A.Name);
         FAxisPts[A.Name] = item.Component;
-        FItems.push_back(std::move(item));
+        Keep(std::move(item));
     }
 
     // The axis component of AXIS_DESCR number Index of C, or "" (with a note) when there
     // is none that QorCal can hold.
     std::string MapAxis(const TCharacteristic& C, std::size_t Index, const TRecordLayout& L,
-                        const TOffsets& At, int Points) {
+                        const TOffsets& At, int Points, const std::string& Owner) {
         const TAxisDescr& a = C.Axes[Index];
         const std::string axisName = C.Name + (Index == 0 ? "_X" : "_Y");
         const std::string where = "CHARACTERISTIC " + C.Name + ": axis " + (Index == 0 ? "X" : "Y");
@@ -459,7 +459,7 @@ private:
                        Describe(item, a, a.Conversion, std::nullopt, why)) {
                 item.Component = ComponentName(axisName);
                 std::string name = item.Component;
-                FItems.push_back(std::move(item));
+                Keep(std::move(item));
                 return name;
             }
             R.Notes.push_back(where + " (STD_AXIS) is shown without values: " + why);
@@ -492,7 +492,7 @@ private:
                                             : item.Coeffs[0] * i + item.Coeffs[1]);
             item.Component = ComponentName(axisName);
             std::string name = item.Component;
-            FItems.push_back(std::move(item));
+            FFixed.emplace(Owner, std::move(item));
             return name;
         }
         case TAxisAttribute::Res:
@@ -598,16 +598,16 @@ private:
             !Place(item, static_cast<std::uint64_t>(C.Address) + at.Fnc, why) ||
             !Describe(item, C, C.Conversion, C.BitMask, why))
             return refuse(why);
+        item.Component = ComponentName(C.Name);
         if (!C.Axes.empty()) {
-            item.ColRef = MapAxis(C, 0, *layout, at, pointsX);
+            item.ColRef = MapAxis(C, 0, *layout, at, pointsX, item.Component);
             item.ColInput = C.Axes[0].InputQuantity;
         }
         if (C.Axes.size() > 1) {
-            item.RowRef = MapAxis(C, 1, *layout, at, pointsY);
+            item.RowRef = MapAxis(C, 1, *layout, at, pointsY, item.Component);
             item.RowInput = C.Axes[1].InputQuantity;
         }
-        item.Component = ComponentName(C.Name);
-        FItems.push_back(std::move(item));
+        Keep(std::move(item));
     }
 
     void MapMeasurement(const TMeasurement& Me) {
@@ -634,34 +634,39 @@ private:
             return refuse(why);
         item.Cols = item.Width; // the packet's bytes
         item.Component = ComponentName(Me.Name);
-        FItems.push_back(std::move(item));
+        Keep(std::move(item));
     }
 
-    // Serial codes 1 .. 255 by component name, so that they do not depend on the order of
-    // the file; fixed axes need none.
+    // Serial codes 1 .. 255 go by component name, so that they do not depend on the order
+    // of the file. Only the first 255 names are kept as they come; an item pushed out
+    // takes its fixed axes along.
+    void Keep(THeldItem Item) {
+        FCoded.emplace(Item.Component, std::move(Item));
+        if (FCoded.size() <= 255)
+            return;
+        auto last = std::prev(FCoded.end());
+        NotHeld(last->second.Block, last->second.A2lName,
+                "no serial code left (an item description holds 255 items)");
+        FFixed.erase(last->first);
+        FCoded.erase(last);
+    }
+
     void AssignCodes() {
-        std::vector<THeldItem> coded, fixed;
-        for (THeldItem& i : FItems)
-            (i.Fixed ? fixed : coded).push_back(std::move(i));
-        std::sort(coded.begin(), coded.end(),
-                  [](const THeldItem& a, const THeldItem& b) { return a.Component < b.Component; });
-        std::set<std::string> dropped;
-        for (std::size_t i = 0; i < coded.size(); ++i) {
-            if (i < 255) {
-                coded[i].Code = static_cast<int>(i + 1);
-                R.Items.push_back(std::move(coded[i]));
-            } else {
-                NotHeld(coded[i].Block, coded[i].A2lName,
-                        "no serial code left (an item description holds 255 items)");
-                dropped.insert(coded[i].Component);
-            }
+        std::set<std::string> present;
+        int code = 0;
+        for (auto& [name, item] : FCoded) {
+            item.Code = ++code;
+            present.insert(name);
+            R.Items.push_back(std::move(item));
         }
-        for (THeldItem& i : fixed)
-            R.Items.push_back(std::move(i));
-        for (THeldItem& i : R.Items) {
-            if (dropped.count(i.RowRef))
+        for (auto& [owner, item] : FFixed) {
+            present.insert(item.Component);
+            R.Items.push_back(std::move(item));
+        }
+        for (THeldItem& i : R.Items) { // axes that were pushed out
+            if (!i.RowRef.empty() && !present.count(i.RowRef))
                 i.RowRef.clear();
-            if (dropped.count(i.ColRef))
+            if (!i.ColRef.empty() && !present.count(i.ColRef))
                 i.ColRef.clear();
         }
     }
@@ -669,8 +674,9 @@ private:
     const TModule& M;
     TMapping& R;
     std::set<std::string> FNames;
-    std::map<std::string, std::string> FAxisPts; // AXIS_PTS name -> component
-    std::vector<THeldItem> FItems;
+    std::map<std::string, std::string> FAxisPts;  // AXIS_PTS name -> component
+    std::map<std::string, THeldItem> FCoded;      // by component name
+    std::multimap<std::string, THeldItem> FFixed; // fixed axes by their map's component
 };
 
 } // namespace

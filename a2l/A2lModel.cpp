@@ -73,17 +73,17 @@ const char* ConversionTypeName(TConversionType Type) {
 
 namespace {
 
-template <class T>
-const T* FindIn(const std::vector<T>& Items,
-                const std::unordered_map<std::string, std::size_t>& Index,
-                const std::string& Name) {
+template <class List>
+const typename List::value_type* FindIn(const List& Items,
+                                        const std::unordered_map<std::string, std::size_t>& Index,
+                                        const std::string& Name) {
     auto it = Index.find(Name);
     return it == Index.end() ? nullptr : &Items[it->second];
 }
 
-template <class T>
-bool Fill(const std::vector<T>& Items, std::unordered_map<std::string, std::size_t>& Index,
-          const char* Kind, std::string& Duplicate, TPosition& Where) {
+template <class List>
+bool Fill(const List& Items, std::unordered_map<std::string, std::size_t>& Index, const char* Kind,
+          std::string& Duplicate, TPosition& Where) {
     Index.clear();
     Index.reserve(Items.size());
     for (std::size_t i = 0; i < Items.size(); ++i)

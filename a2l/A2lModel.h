@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -243,13 +244,14 @@ struct TModule {
     std::string LongId;
     TModCommon ModCommon;
     TModPar ModPar;
-    std::vector<TCharacteristic> Characteristics;
-    std::vector<TAxisPts> AxisPts;
+    // The lists that grow with the file are deques: no copy of the whole list as it grows.
+    std::deque<TCharacteristic> Characteristics;
+    std::deque<TAxisPts> AxisPts;
     std::vector<TRecordLayout> RecordLayouts;
     std::vector<TCompuMethod> CompuMethods;
     std::vector<TCompuTab> CompuTabs;
     std::vector<TUnit> Units;
-    std::vector<TMeasurement> Measurements;
+    std::deque<TMeasurement> Measurements;
     std::vector<TXcpTransport> Transports;
 
     // By name; null when there is none.

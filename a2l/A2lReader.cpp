@@ -213,7 +213,7 @@ private:
             Int("dimension", Keyword, 0, 65535); // reports what stands there instead
         return d;
     }
-    template <class T> void Add(std::vector<T>& Items, T Item, const TToken& At) {
+    template <class List> void Add(List& Items, typename List::value_type Item, const TToken& At) {
         if (Items.size() >= FLimits.Items)
             L.Fail(At.Pos, "more than " + std::to_string(FLimits.Items) + " " +
                                std::string(At.Text) + " blocks");

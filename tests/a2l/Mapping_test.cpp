@@ -357,3 +357,26 @@ TEST(A2lMapping, CurvesMapsAxesAndSerialCodes) {
     const TMapping again = Map(reversed);
     EXPECT_EQ(again.DescriptionText(), description);
 }
+
+// An item description holds 255 items: the first 255 names get codes, whatever the
+// order of the file, and every other item is reported.
+TEST(A2lMapping, ItemsBeyondTheSerialCodesAreReported) {
+    std::string body = Layout("RL", "UBYTE");
+    for (int i = 299; i >= 0; --i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "C%03d", i);
+        body += "/begin CHARACTERISTIC " + std::string(name) + " \"\" VALUE " + std::to_string(i) +
+                " RL 0 NO_COMPU_METHOD 0 1 /end CHARACTERISTIC\n";
+    }
+    const TMapping m = Map(body);
+    ASSERT_EQ(m.Items.size(), 255u);
+    EXPECT_EQ(m.Items.front().A2lName, "C000");
+    EXPECT_EQ(m.Items.front().Code, 1);
+    EXPECT_EQ(m.Items.back().A2lName, "C254");
+    EXPECT_EQ(m.Items.back().Code, 255);
+    ASSERT_EQ(m.NotHeld.size(), 45u);
+    for (const TNotHeld& n : m.NotHeld) {
+        EXPECT_GE(n.Name, "C255");
+        EXPECT_EQ(n.Reason, "no serial code left (an item description holds 255 items)");
+    }
+}
