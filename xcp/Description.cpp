@@ -90,8 +90,11 @@ bool ParseAddress(const LineParser& P, std::size_t i, ItemDescription& Item, std
 std::optional<std::string> ParseItem(const LineParser& P, Description& D) {
     const std::string& kind = P.Word(0);
     const std::size_t words = kind == "value" ? 5 : kind == "vector" ? 6 : kind == "map" ? 7 : 5;
-    if (P.Size() != words)
-        return P.Fail(kind + " expects " + std::to_string(words - 1) + " fields");
+    // A map may name its storage order after its columns.
+    const bool ordered = kind == "map" && P.Size() == words + 1;
+    if (P.Size() != words && !ordered)
+        return P.Fail(kind + " expects " + std::to_string(words - 1) + " fields" +
+                      (kind == "map" ? " and an optional order (row or col)" : ""));
     std::string error;
     ItemDescription item;
     auto code = P.Get(1, 0, 255, "serial code", error);
@@ -127,6 +130,11 @@ std::optional<std::string> ParseItem(const LineParser& P, Description& D) {
                 return error;
             item.Rows = static_cast<int>(*rows);
             item.Cols = static_cast<int>(*cols);
+            if (ordered) {
+                if (P.Word(7) != "row" && P.Word(7) != "col")
+                    return P.Fail("map order must be row or col, not " + P.Word(7));
+                item.ColumnMajor = P.Word(7) == "col";
+            }
         }
     }
     if (item.Address + static_cast<std::uint64_t>(item.Bytes()) - 1 > 0xFFFFFFFFull)
@@ -150,6 +158,12 @@ std::optional<std::string> ParseSetting(const LineParser& P, Description& D) {
         D.Link.Host = P.Word(1);
         D.Link.Port = static_cast<int>(*port);
         D.Link.Kind = P.Word(3) == "tcp" ? TransportKind::Tcp : TransportKind::Udp;
+        return std::nullopt;
+    }
+    if (key == "byte_order") {
+        if (P.Size() != 2 || (P.Word(1) != "msb_first" && P.Word(1) != "msb_last"))
+            return P.Fail("byte_order expects msb_first or msb_last");
+        D.DataOrder = P.Word(1) == "msb_first" ? ByteOrder::Motorola : ByteOrder::Intel;
         return std::nullopt;
     }
     if (P.Size() != 2)
@@ -200,7 +214,7 @@ DescriptionResult ParseDescription(const std::string& Text) {
         if (key == "value" || key == "vector" || key == "map" || key == "packet")
             error = ParseItem(p, d);
         else if (key == "slave" || key == "timeout" || key == "retries" || key == "reconnect" ||
-                 key == "probe" || key == "address_extension")
+                 key == "probe" || key == "address_extension" || key == "byte_order")
             error = ParseSetting(p, d);
         else
             error = p.Fail("unknown word " + key);

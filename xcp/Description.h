@@ -24,12 +24,20 @@ struct ItemDescription {
     int Cols = 1; // values per row; vector length; packet length in bytes
     std::uint32_t Address = 0;
     std::uint8_t Extension = 0;
+    // A map stored column after column (the cell below a cell is the next one in memory)
+    // instead of row after row.
+    bool ColumnMajor = false;
 
     int Elements() const { return Rows * Cols; }
     int Bytes() const { return Elements() * Width; }
     std::uint32_t ElementAddress(int Index) const {
         return Address + static_cast<std::uint32_t>(Index * Width);
     }
+    std::uint32_t CellAddress(int Row, int Col) const {
+        return ElementAddress(ColumnMajor ? Col * Rows + Row : Row * Cols + Col);
+    }
+    // Whether the cells of one row lie next to each other in memory.
+    bool RowsContiguous() const { return !ColumnMajor || Rows == 1; }
 };
 
 struct Description {
@@ -40,6 +48,8 @@ struct Description {
     std::chrono::milliseconds Probe{500};
     // Address extension of ReadAtAddress and WriteAtAddress.
     std::uint8_t AddressExtension = 0;
+    // Byte order of 2-byte data values; none: the slave's (from its CONNECT answer).
+    std::optional<ByteOrder> DataOrder;
     std::map<int, ItemDescription> Items;
 
     const ItemDescription* Find(int Code) const {

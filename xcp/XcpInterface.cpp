@@ -2,6 +2,8 @@
 
 #include "xcp/CallTrace.h"
 
+#include <vector>
+
 namespace qor::xcp {
 namespace {
 
@@ -150,9 +152,9 @@ bool TXcpInterface::ReadValues(std::uint32_t Address, std::uint8_t Extension, in
     FBuffer.resize(static_cast<std::size_t>(Count * Width));
     if (!Finish(FMaster.Upload(Address, Extension, FBuffer, deadline)))
         return false;
+    const ByteOrder order = FItems.DataOrder.value_or(FMaster.Slave().Order);
     for (int i = 0; i < Count; ++i)
-        Dest[i] = Decode(&FBuffer[static_cast<std::size_t>(i * Width)], Width, Signed,
-                         FMaster.Slave().Order);
+        Dest[i] = Decode(&FBuffer[static_cast<std::size_t>(i * Width)], Width, Signed, order);
     return true;
 }
 
@@ -162,9 +164,9 @@ bool TXcpInterface::WriteValues(std::uint32_t Address, std::uint8_t Extension, i
     if (!LinkUp(deadline))
         return false;
     FBuffer.resize(static_cast<std::size_t>(Count * Width));
+    const ByteOrder order = FItems.DataOrder.value_or(FMaster.Slave().Order);
     for (int i = 0; i < Count; ++i)
-        Encode(Source[i], Width, FMaster.Slave().Order,
-               &FBuffer[static_cast<std::size_t>(i * Width)]);
+        Encode(Source[i], Width, order, &FBuffer[static_cast<std::size_t>(i * Width)]);
     return Finish(FMaster.Download(Address, Extension, FBuffer, deadline));
 }
 
@@ -217,8 +219,17 @@ bool TXcpInterface::ReadIndexed(std::uint32_t D, std::int32_t* Dest, std::int32_
             return c.End(Fail(qxsShapeMismatch));
         if (Index < 0 || Index >= item->Rows)
             return c.End(Fail(qxsOutOfRange));
-        return c.End(ReadValues(item->ElementAddress(Index * item->Cols), item->Extension,
-                                item->Width, item->Signed, item->Cols, Dest));
+        if (item->RowsContiguous())
+            return c.End(ReadValues(item->CellAddress(Index, 0), item->Extension, item->Width,
+                                    item->Signed, item->Cols, Dest));
+        // A row of a map stored by columns: the whole map in one transfer, then its row.
+        std::vector<std::int32_t> all(static_cast<std::size_t>(item->Elements()));
+        if (!ReadValues(item->Address, item->Extension, item->Width, item->Signed, item->Elements(),
+                        all.data()))
+            return c.End(false);
+        for (int col = 0; col < item->Cols; ++col)
+            Dest[col] = all[static_cast<std::size_t>(col * item->Rows + Index)];
+        return c.End(true);
     }
     if (Index < 0 || Index >= item->Elements()) // one element of a vector or column
         return c.End(Fail(qxsOutOfRange));
@@ -248,8 +259,8 @@ bool TXcpInterface::ReadElement(std::uint32_t D, std::int32_t* Dest, std::int32_
         return c.End(Fail(qxsShapeMismatch));
     if (Row < 0 || Row >= item->Rows || Col < 0 || Col >= item->Cols)
         return c.End(Fail(qxsOutOfRange));
-    return c.End(ReadValues(item->ElementAddress(Row * item->Cols + Col), item->Extension,
-                            item->Width, item->Signed, 1, Dest));
+    return c.End(ReadValues(item->CellAddress(Row, Col), item->Extension, item->Width, item->Signed,
+                            1, Dest));
 }
 
 bool TXcpInterface::WriteElement(std::uint32_t D, std::int32_t Row, std::int32_t Col,
@@ -262,8 +273,7 @@ bool TXcpInterface::WriteElement(std::uint32_t D, std::int32_t Row, std::int32_t
         return c.End(Fail(qxsShapeMismatch));
     if (Row < 0 || Row >= item->Rows || Col < 0 || Col >= item->Cols)
         return c.End(Fail(qxsOutOfRange));
-    return c.End(WriteValues(item->ElementAddress(Row * item->Cols + Col), item->Extension,
-                             item->Width, 1, &Value));
+    return c.End(WriteValues(item->CellAddress(Row, Col), item->Extension, item->Width, 1, &Value));
 }
 
 bool TXcpInterface::WriteRow(std::uint32_t D, const std::int32_t* Source, std::int32_t Row) {
@@ -275,9 +285,16 @@ bool TXcpInterface::WriteRow(std::uint32_t D, const std::int32_t* Source, std::i
         return c.End(Fail(qxsShapeMismatch));
     if (Row < 0 || Row >= item->Rows)
         return c.End(Fail(qxsOutOfRange));
-    if (!WriteValues(item->ElementAddress(Row * item->Cols), item->Extension, item->Width,
-                     item->Cols, Source))
-        return c.End(false);
+    if (item->RowsContiguous()) {
+        if (!WriteValues(item->CellAddress(Row, 0), item->Extension, item->Width, item->Cols,
+                         Source))
+            return c.End(false);
+    } else { // the cells of a row of a map stored by columns, one by one
+        for (int col = 0; col < item->Cols; ++col)
+            if (!WriteValues(item->CellAddress(Row, col), item->Extension, item->Width, 1,
+                             Source + col))
+                return c.End(false);
+    }
     c.Entry.Args[1] = item->Cols;
     return c.End(true);
 }

@@ -34,6 +34,10 @@ TEST(XcpDescription, ErrorsNameTheLine) {
         {"slave h 1 udp\nvalue 5 A 1 u8\nvalue 5 B 2 u8\n", "line 3: serial code 5 is used twice"},
         {"slave h 1 udp\nvector 5 A 0xFFFFFFFF u16 1\n", "line 2: item A leaves the address space"},
         {"slave h 1 udp\nfrobnicate 1\n", "line 2: unknown word frobnicate"},
+        {"slave h 1 udp\nmap 5 A 0x400 u8 2 2 diagonal\n",
+         "line 2: map order must be row or col, not diagonal"},
+        {"slave h 1 udp\nvalue 5 A 0x400 u8 col\n", "line 2: value expects 4 fields"},
+        {"slave h 1 udp\nbyte_order big\n", "line 2: byte_order expects msb_first or msb_last"},
     };
     for (const TCase& c : cases) {
         xcp::DescriptionResult r = xcp::ParseDescription(c.Text);
@@ -55,6 +59,14 @@ TEST(XcpDescription, ErrorsNameTheLine) {
     EXPECT_EQ(map->Rows, 8);
     EXPECT_TRUE(map->Signed);
     EXPECT_EQ(ok.Value->Find(0x20)->Cols, 5);
+    EXPECT_FALSE(map->ColumnMajor);
+    EXPECT_FALSE(ok.Value->DataOrder) << "the slave's byte order unless the file names one";
+
+    ok = xcp::ParseDescription("slave h 1 udp\nbyte_order msb_first\nmap 1 M 0x100 u8 2 3 col\n");
+    ASSERT_TRUE(ok.Value) << ok.Error;
+    EXPECT_EQ(ok.Value->DataOrder, xcp::ByteOrder::Motorola);
+    EXPECT_TRUE(ok.Value->Find(1)->ColumnMajor);
+    EXPECT_EQ(ok.Value->Find(1)->CellAddress(1, 2), 0x100u + 2 * 2 + 1);
 }
 
 // The description file comes from QOR_XCP_DESCRIPTION, else from beside the library under
@@ -97,7 +109,9 @@ protected:
                             << "timeout 90\nreconnect 0\nprobe 0\n"
                             << "value 0x05 IdleSpeed 0x0400 u16\n"
                             << "map 0x04 FuelMap 0x0200 u16 16 16\n"
-                            << "value 0x40 Elsewhere 1:0x0400 u8\n";
+                            << "value 0x40 Elsewhere 1:0x0400 u8\n"
+                            << "map 0x41 ByColumns 0x0200 u8 3 4 col\n"
+                            << ExtraLines;
         setenv("QOR_XCP_DESCRIPTION", Path.c_str(), 1);
         Link = std::make_unique<TQorConnection>(nullptr);
         Link->SetDllName(QOR_XCP_FILE);
@@ -113,6 +127,7 @@ protected:
     std::string Path = (std::filesystem::temp_directory_path() /
                         ("qor-xcp-library-" + std::to_string(getpid()) + ".xcp"))
                            .string();
+    std::string ExtraLines;
     TSimLibrary& Sim = XcpSim();
     std::unique_ptr<TQorConnection> Link;
     TSerInterface* Ser = nullptr;
@@ -164,6 +179,54 @@ TEST_P(XcpLibrary, StatusWordsSayWhatWentWrong) {
     ASSERT_TRUE(Sim.GetValue(0x04, 3 * 16 + 4, &cell));
     EXPECT_EQ(cell, 4321);
 }
+
+// Cell (r, c) of a map stored by columns lives at r + c * rows, whatever the operation.
+TEST_P(XcpLibrary, MapStoredByColumns) {
+    std::uint8_t bytes[12];
+    for (int i = 0; i < 12; ++i)
+        bytes[i] = static_cast<std::uint8_t>(10 + i);
+    ASSERT_TRUE(Sim.WriteMemory(0x200, bytes, 12));
+    std::int32_t v = 0;
+    ASSERT_TRUE(Ser->ReadElement(0x41, &v, 2, 1));
+    EXPECT_EQ(v, 10 + 1 * 3 + 2);
+    std::int32_t row[4] = {};
+    ASSERT_TRUE(Ser->ReadIndexed(0x4041, row, 1));
+    EXPECT_EQ(std::vector<std::int32_t>(row, row + 4), (std::vector<std::int32_t>{11, 14, 17, 20}));
+
+    ASSERT_TRUE(Ser->WriteElement(0x41, 0, 3, 99));
+    const std::int32_t newRow[4] = {1, 2, 3, 4};
+    ASSERT_TRUE(Ser->WriteRow(0x4041, newRow, 2));
+    ASSERT_TRUE(Sim.ReadMemory(0x200, bytes, 12));
+    EXPECT_EQ(std::vector<int>(bytes, bytes + 12),
+              (std::vector<int>{10, 11, 1, 13, 14, 2, 16, 17, 3, 99, 20, 4}));
+}
+
+class XcpLibraryByteOrder : public XcpLibrary {
+protected:
+    void SetUp() override {
+        ExtraLines = "byte_order msb_first\n";
+        XcpLibrary::SetUp();
+    }
+};
+
+// The description's byte order overrides the slave's for data values; the slave still
+// speaks its own for addresses.
+TEST_P(XcpLibraryByteOrder, DataInTheDescriptionsByteOrder) {
+    const std::uint8_t idle[2] = {0x12, 0x34};
+    ASSERT_TRUE(Sim.WriteMemory(0x400, idle, 2));
+    std::int32_t v = 0;
+    ASSERT_TRUE(Ser->ReadData(0x205, &v));
+    EXPECT_EQ(v, 0x1234);
+    ASSERT_TRUE(Ser->WriteValue(0x205, 0xABCD));
+    std::uint8_t back[2] = {};
+    ASSERT_TRUE(Sim.ReadMemory(0x400, back, 2));
+    EXPECT_EQ(back[0], 0xAB);
+    EXPECT_EQ(back[1], 0xCD);
+}
+
+INSTANTIATE_TEST_SUITE_P(ThreadLoopback, XcpLibraryByteOrder,
+                         ::testing::Values(xcp::TransportKind::Udp, xcp::TransportKind::Tcp),
+                         TransportName);
 
 TEST_P(XcpLibrary, LostSlaveReadsAsLinkDownAndComesBackByItself) {
     std::int32_t v = 0;
