@@ -9,6 +9,9 @@
 // views' EditMode, whose "custom" mode is the program's own rule (Ctrl+Up and Ctrl+B step
 // the selected cells by CustomStep); link errors (OnError of every data component, WM_DATA_STATUS)
 // show in the status line. F2 saves every value to the INI file, F3 loads it back into the ECU.
+// While the session runs the form watches the link: its going down shows in the status
+// line (the refresher then delivers nothing), and when it comes back every value is read
+// again, so that the screen shows what the ECU holds.
 
 #include "gui/Form.h"
 
@@ -17,6 +20,7 @@
 #include <vector>
 
 class QShortcut;
+class QTimer;
 
 namespace qor {
 
@@ -68,6 +72,8 @@ public:
     TQorNumber* NumberOf(const TNumericEdit& Edit) const;
     // Link errors seen since the session started.
     int ErrorCount() const { return FErrorCount; }
+    // How often the session asks whether the link is up.
+    static constexpr int LinkWatchInterval = 200; // ms
 
     // The text of the keys line.
     static std::string KeysText();
@@ -96,6 +102,8 @@ private:
     void ApplyEditMode();
     void LinkError(TObject* Sender, int ErrorCode, bool Writing);
     void LinkStatus(TComponent* Source, int Status);
+    // The watch's tick: tells a change of the link's state.
+    void WatchLink();
     void ShowStatus(const std::string& Text);
     std::vector<TQorSerialData*> StoredValues() const;
 
@@ -109,6 +117,8 @@ private:
     std::vector<TValueEdit> FEdits;
     std::vector<TQorSerialData*> FData;
     std::vector<QPointer<QShortcut>> FShortcuts;
+    QPointer<QTimer> FLinkWatch;
+    bool FLinkUp = false;
     std::string FIniFileName = "qorcal-demo.ini";
     int FErrorCount = 0;
     bool FBound = false;
