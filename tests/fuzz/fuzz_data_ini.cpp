@@ -10,13 +10,28 @@
 #include "tests/support/SimLibrary.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 
 using namespace qor;
 
 namespace {
+
+// A small image, so that an input takes little time: every kind and width of item.
+const char* const ImageText = R"(value 5 Idle 0x400 u16 850
+value 8 Trim 0x406 s16 -12
+value 7 Fan 0x404 u8 135
+vector 1 Speed 0x000 u16 4 500 1000 2000 4000
+vector 2 Load 0x020 u8 4 10 20 30 40
+vector 9 Warmup 0x410 u8 3 1 2 3
+map 3 Ign 0x100 s8 3 4 -5 0 5 10 -4 1 6 11 -3 2 7 12
+map 4 Fuel 0x200 u16 4 3 1500 1600 1700 1800 1900 2000 2100 2200 2300 2400 2500 2600
+map 10 Cranking 0x420 u16 3 1 100 200 300
+)";
 
 // Each object has its own section and key; the dictionary knows them.
 const std::string FormText = R"(object Form: TComponent
@@ -59,7 +74,7 @@ const std::string FormText = R"(object Form: TComponent
     DataMask = 65535
     SerialCode = 1
     Type = ntVectorElement
-    ColIndex = 4
+    ColIndex = 3
     FileSection = 'Cells'
     FileKeyName = 'Speed'
     Connection = Link
@@ -74,14 +89,14 @@ const std::string FormText = R"(object Form: TComponent
   end
   object Load: TQorVector
     SerialCode = 2
-    ArrayDimension = 16
+    ArrayDimension = 4
     FileSection = 'Axes'
     FileKeyName = 'Load'
     Connection = Link
   end
   object Warmup: TQorVector
     SerialCode = 9
-    ArrayDimension = 8
+    ArrayDimension = 3
     SingleElementAccess = True
     ValueMax = 200.0
     FileSection = 'Axes'
@@ -91,9 +106,9 @@ const std::string FormText = R"(object Form: TComponent
   object IgnRow: TQorVector
     SerialCode = 3
     Signed = True
-    ArrayDimension = 16
+    ArrayDimension = 4
     Type = vtMatrixRow
-    RowIndex = 5
+    RowIndex = 1
     FileSection = 'Axes'
     FileKeyName = 'IgnRow'
     Connection = Link
@@ -102,9 +117,9 @@ const std::string FormText = R"(object Form: TComponent
     DataLength = 2
     DataMask = 65535
     SerialCode = 4
-    ArrayDimension = 16
+    ArrayDimension = 4
     Type = vtMatrixCol
-    ColIndex = 7
+    ColIndex = 2
     FileSection = 'Axes'
     FileKeyName = 'FuelCol'
     Connection = Link
@@ -112,8 +127,8 @@ const std::string FormText = R"(object Form: TComponent
   object Ign: TQorMatrix
     SerialCode = 3
     Signed = True
-    ColCount = 16
-    RowCount = 16
+    ColCount = 4
+    RowCount = 3
     Type = mtMatrix
     FileSection = 'Ign'
     FileKeyName = 'Ign'
@@ -124,7 +139,7 @@ const std::string FormText = R"(object Form: TComponent
     DataMask = 65535
     SerialCode = 10
     ColCount = 1
-    RowCount = 8
+    RowCount = 3
     LoadVerticalVectorWithSingleCommand = True
     FileSection = 'Cranking'
     FileKeyName = 'Cranking'
@@ -134,8 +149,8 @@ const std::string FormText = R"(object Form: TComponent
     DataLength = 2
     DataMask = 65535
     SerialCode = 4
-    ColCount = 16
-    RowCount = 16
+    ColCount = 3
+    RowCount = 4
     ByAddress = True
     Address = 512
     FileSection = 'Fuel'
@@ -150,6 +165,23 @@ test::TSimLibrary& Sim() {
     return sim;
 }
 
+// The image file, written once for the whole run and removed at its end.
+struct TImageFile {
+    TImageFile()
+        : Path((std::filesystem::temp_directory_path() /
+                ("qorcal-fuzz-" + std::to_string(::getpid()) + ".img"))
+                   .string()) {
+        std::ofstream(Path) << ImageText;
+    }
+    ~TImageFile() { std::filesystem::remove(Path); }
+    std::string Path;
+};
+
+const std::string& ImagePath() {
+    static const TImageFile file;
+    return file.Path;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
@@ -157,7 +189,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     (void)registered;
     if (Size < 1)
         return 0;
-    Sim().ResetDefault();
+    char error[256] = {};
+    if (!Sim().Reset(ImagePath().c_str(), error, sizeof error))
+        std::abort(); // the image above is wrong
     std::unique_ptr<TComponent> form = ReadComponentText(FormText);
     TMemIniBlock block(std::string_view(reinterpret_cast<const char*>(Data) + 1, Size - 1));
     TMemIniData ini(block.Ref(), Size + MemIniLengthSize);
