@@ -16,6 +16,7 @@
 
 #include <QKeySequence>
 #include <QShortcut>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 
@@ -164,6 +165,7 @@ void TDemoForm::Unbind() {
     for (QPointer<QShortcut>& shortcut : FShortcuts)
         delete shortcut.data();
     FShortcuts.clear();
+    delete FLinkWatch.data();
     if (!FBound)
         return;
     FBound = false;
@@ -219,7 +221,31 @@ bool TDemoForm::StartSession() {
         FRefresher->Start();
     if (all)
         ShowStatus("Connected to " + FConnection->DllName() + "; live values refresh");
+    FLinkUp = FConnection->SerInterface()->IsConnected();
+    if (!FLinkWatch) {
+        FLinkWatch = new QTimer(Widget());
+        QObject::connect(FLinkWatch.data(), &QTimer::timeout, Widget(), [this] { WatchLink(); });
+        FLinkWatch->start(LinkWatchInterval);
+    }
     return all;
+}
+
+void TDemoForm::WatchLink() {
+    const bool up =
+        FConnection && FConnection->DllLoaded() && FConnection->SerInterface()->IsConnected();
+    if (up == FLinkUp)
+        return;
+    FLinkUp = up;
+    if (!up) {
+        ShowStatus("The link to the ECU is down; live values are not refreshed");
+        return;
+    }
+    // What the ECU holds may have changed meanwhile.
+    const int errors = FErrorCount;
+    for (TQorSerialData* data : StoredValues())
+        data->ReloadFromEcu();
+    if (FErrorCount == errors)
+        ShowStatus("The link to the ECU is up again; every value read again");
 }
 
 std::vector<TQorSerialData*> TDemoForm::StoredValues() const {
@@ -274,16 +300,19 @@ TQorNumber* TDemoForm::NumberOf(const TNumericEdit& Edit) const {
 }
 
 void TDemoForm::WriteEdit(const TValueEdit& Binding) {
+    const int errors = FErrorCount;
     bool written = false;
     {
         TEditAction action(FHistory);
-        written = Binding.Number->SetUserValue(Binding.Edit->LastValue());
+        // Without a library the number keeps the value and counts that as done: only a
+        // write that raised no error reached the ECU.
+        written = Binding.Number->SetUserValue(Binding.Edit->LastValue()) && FErrorCount == errors;
         // What the ECU holds now, also after a refused write; a failed read shows the
         // value held before.
         Binding.Number->ReloadFromEcu();
     }
     ShowNumber(Binding);
-    if (written)
+    if (written && FErrorCount == errors)
         ShowStatus(Binding.Number->Name() + " = " + Binding.Edit->Text() + " " +
                    Binding.Number->MeasureUnit() + " written to the ECU");
 }

@@ -15,6 +15,9 @@
 // value and each INI load is one step; F6 undoes, F7 redoes, F8 writes back every value
 // changed since the reference (taken after the first read and after each INI load), and
 // ChangesLabel shows how many values differ from it.
+// While the session runs the form watches the link: its going down shows in the status
+// line (the refresher then delivers nothing), and when it comes back every value is read
+// again, so that the screen shows what the ECU holds.
 
 #include "gui/Form.h"
 
@@ -23,6 +26,7 @@
 #include <vector>
 
 class QShortcut;
+class QTimer;
 
 namespace qor {
 
@@ -84,6 +88,8 @@ public:
     TQorNumber* NumberOf(const TNumericEdit& Edit) const;
     // Link errors seen since the session started.
     int ErrorCount() const { return FErrorCount; }
+    // How often the session asks whether the link is up.
+    static constexpr int LinkWatchInterval = 200; // ms
 
     // The text of the keys line.
     static std::string KeysText();
@@ -112,6 +118,8 @@ private:
     void ApplyEditMode();
     void LinkError(TObject* Sender, int ErrorCode, bool Writing);
     void LinkStatus(TComponent* Source, int Status);
+    // The watch's tick: tells a change of the link's state.
+    void WatchLink();
     void ShowStatus(const std::string& Text);
     void ShowLiveCell(TQor3DMap& View);
     void ShowChangedCount();
@@ -130,6 +138,8 @@ private:
     std::vector<TValueEdit> FEdits;
     std::vector<TQorSerialData*> FData;
     std::vector<QPointer<QShortcut>> FShortcuts;
+    QPointer<QTimer> FLinkWatch;
+    bool FLinkUp = false;
     std::string FIniFileName = "qorcal-demo.ini";
     int FErrorCount = 0;
     bool FBound = false;

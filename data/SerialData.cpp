@@ -52,8 +52,10 @@ TQorSerialData::~TQorSerialData() {
 
 void TQorSerialData::Publish(TPublisher<TQorSerialData>& P) {
     using S = TQorSerialData;
+    // DataMask's stream default is one that no mask takes, so every mask is written: a
+    // mask of 0 left out would read back as the 255 of a new object.
     P.Integer("DataLength", &S::DataLength, &S::SetDataLength, 1)
-        .Integer("DataMask", &S::DataMask, &S::SetDataMask)
+        .Integer("DataMask", &S::DataMask, &S::SetDataMask, -1)
         .Integer("SerialCode", &S::SerialCode, &S::SetSerialCode)
         .Bool("Signed", &S::Signed, &S::SetSigned)
         .Enum("Transformation", &S::Transformation, &S::SetTransformation,

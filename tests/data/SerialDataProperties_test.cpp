@@ -183,6 +183,16 @@ TEST(SerialDataProperties, PublishedPropertiesStreamWithTheirDefaults) {
     EXPECT_FALSE(back.StoreUserValue());
     EXPECT_DOUBLE_EQ(back.CoeffA(), 3.0);
     EXPECT_EQ(back.Defaults, std::vector<bool>{false});
+
+    // A mask of 0 is written too, and reads back as 0, not as a new object's 255.
+    v->SetDataLength(1);
+    v->SetDataMask(0);
+    ASSERT_EQ(v->DataMask(), 0);
+    const std::string text = WriteComponentText(*v);
+    EXPECT_NE(text.find("  DataMask = 0\n"), std::string::npos) << text;
+    TTestVector zero(nullptr);
+    ReadComponentTextInto(zero, text);
+    EXPECT_EQ(zero.DataMask(), 0);
 }
 
 } // namespace
