@@ -228,11 +228,6 @@ void TStringList::Clear() {
     Changed();
 }
 
-void TStringList::SetCapacity(int Count) {
-    if (Count > 0)
-        FList.reserve(static_cast<std::size_t>(Count));
-}
-
 void TStringList::Sort() {
     if (FList.size() < 2)
         return;

@@ -118,9 +118,6 @@ public:
     void Clear() override;
     // Orders the lines by CompareStrings; equal lines keep their order.
     virtual void Sort();
-    // Makes room for Count lines, so that adding up to that many moves no line; never
-    // shrinks the list's room.
-    void SetCapacity(int Count);
 
     // Off by default: lines and names compare ignoring case.
     bool CaseSensitive() const { return FCaseSensitive; }

@@ -27,25 +27,6 @@ std::string_view ValuePart(std::string_view Line) {
     return equals == std::string_view::npos ? std::string_view() : Line.substr(equals + 1);
 }
 
-// "[name]" after trimming; a lone '[' is a plain line.
-bool IsSectionHeader(std::string_view Trimmed) {
-    return !Trimmed.empty() && Trimmed.front() == '[' && Trimmed.back() == ']';
-}
-
-// Calls Each for every line of Text, split at CR LF, CR or LF.
-template <class F> void ForEachLine(std::string_view Text, F&& Each) {
-    const char* const end = Text.data() + Text.size();
-    for (const char* p = Text.data(); p < end;) {
-        const char* stop = p;
-        while (stop < end && *stop != '\r' && *stop != '\n')
-            ++stop;
-        Each(std::string_view(p, static_cast<std::size_t>(stop - p)));
-        if (stop < end && *stop == '\r' && stop + 1 < end && stop[1] == '\n')
-            ++stop;
-        p = stop + 1;
-    }
-}
-
 // Appends Text to the rendered text at Out.
 char* Put(char* Out, std::string_view Text) {
     if (!Text.empty())
@@ -84,25 +65,19 @@ void TMemIniData::LoadValues(std::size_t BufferSize) {
 
 void TMemIniData::Parse(std::string_view Text) {
     Clear();
-    // A first walk counts the lines of every section, so that each line list takes its
-    // room once instead of moving its lines each time it grows.
-    std::vector<int> counts;
-    ForEachLine(Text, [&counts](std::string_view Source) {
-        const std::string_view text = TrimBlanks(Source);
-        if (IsSectionHeader(text))
-            counts.push_back(0);
-        else if (!counts.empty() && !text.empty() && text.front() != ';')
-            ++counts.back();
-    });
-    FSections.SetCapacity(static_cast<int>(counts.size()));
-    FSectionLines.reserve(counts.size());
     THashedStringList* section = nullptr;
     std::string line; // reused, so that storing a line allocates only the list's copy
-    std::size_t started = 0;
-    ForEachLine(Text, [&](std::string_view Source) {
-        if (ParseLine(Source, section, line) && started < counts.size())
-            section->SetCapacity(counts[started++]);
-    });
+    // Split at CR LF, CR or LF.
+    const char* const end = Text.data() + Text.size();
+    for (const char* p = Text.data(); p < end;) {
+        const char* stop = p;
+        while (stop < end && *stop != '\r' && *stop != '\n')
+            ++stop;
+        ParseLine(std::string_view(p, static_cast<std::size_t>(stop - p)), section, line);
+        if (stop < end && *stop == '\r' && stop + 1 < end && stop[1] == '\n')
+            ++stop;
+        p = stop + 1;
+    }
 }
 
 void TMemIniData::SetStrings(const TStrings& Strings) {
@@ -113,17 +88,17 @@ void TMemIniData::SetStrings(const TStrings& Strings) {
         ParseLine(Strings[i], section, line);
 }
 
-bool TMemIniData::ParseLine(std::string_view Source, THashedStringList*& Section,
+void TMemIniData::ParseLine(std::string_view Source, THashedStringList*& Section,
                             std::string& Line) {
     const std::string_view text = TrimBlanks(Source);
     if (text.empty() || text.front() == ';')
-        return false;
-    if (IsSectionHeader(text)) {
+        return;
+    if (text.front() == '[' && text.back() == ']') { // so a lone '[' is a plain line
         Section = &AddSection(std::string(TrimBlanks(text.substr(1, text.size() - 2))));
-        return true;
+        return;
     }
     if (!Section)
-        return false; // before the first section
+        return; // before the first section
     const std::size_t equals = text.find('=');
     if (equals == std::string_view::npos) {
         Line.assign(text);
@@ -133,7 +108,6 @@ bool TMemIniData::ParseLine(std::string_view Source, THashedStringList*& Section
         Line.append(text.substr(equals));
     }
     Section->Add(Line);
-    return false;
 }
 
 void TMemIniData::Clear() {

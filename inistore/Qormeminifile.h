@@ -119,8 +119,8 @@ private:
     // Replaces all content by parsing Text.
     void Parse(std::string_view Text);
     // Parses one source line into Section, the current section, which a header changes;
-    // Line is a buffer for the stored text. True when the line started a section.
-    bool ParseLine(std::string_view Source, THashedStringList*& Section, std::string& Line);
+    // Line is a buffer for the stored text.
+    void ParseLine(std::string_view Source, THashedStringList*& Section, std::string& Line);
 
     std::uint8_t** FBufferRef;
     // Section names, and at the same index each section's lines.
