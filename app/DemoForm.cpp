@@ -407,8 +407,8 @@ void TDemoForm::ShowChangedCount() {
 
 std::string TDemoForm::KeysText() {
     return "Tab / Shift+Tab: next / previous control   Up, Down, Enter: along the values   "
-           "Enter in a value: write it   Esc: undo typing   F2: save INI   F3: load INI   "
-           "F6 / F7: undo / redo   F8: back to the reference\n"
+           "Enter in a value: write it   Esc: undo typing   F2: save INI   F3: load INI\n"
+           "F6 / F7: undo / redo the last edit step   F8: every value back to the reference\n"
            "Map: arrows select, Shift+arrows grow, Ctrl+Up / Ctrl+Down raise / lower, "
            "Ctrl+B: custom lowering, Enter: modification panel   w s a d z x c v: camera, "
            "r: reset";

@@ -20,15 +20,22 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sstream>
 #include <unistd.h>
 
 namespace qor::test {
 namespace {
 
-TSimLibrary& Sim() {
-    static TSimLibrary sim{QOR_ECUSIM_FILE};
+// The simulator library, loaded for the suite and unloaded after it: a library kept loaded
+// to the end of the program would keep the image it parsed for later suites that load it
+// with another image.
+std::unique_ptr<TSimLibrary>& SimHolder() {
+    static std::unique_ptr<TSimLibrary> sim;
     return sim;
+}
+TSimLibrary& Sim() {
+    return *SimHolder();
 }
 
 bool WaitFor(const std::function<bool()>& Done, int Milliseconds = 5000) {
@@ -58,6 +65,8 @@ const char* ModeParameter =
 
 class ThreadCalibrationWindow : public testing::Test {
 public:
+    static void SetUpTestSuite() { SimHolder() = std::make_unique<TSimLibrary>(QOR_ECUSIM_FILE); }
+    static void TearDownTestSuite() { SimHolder().reset(); }
     void SetUp() override {
         Sim().ResetDefault();
         const int port = Sim().XcpStart(qxtUdp, 0);
