@@ -12,8 +12,8 @@
 #include "gui/Label.h"
 #include "map3d/Qor3DMap.h"
 #include "tests/support/SimLibrary.h"
+#include "tests/support/WaitForEvents.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 #include <QWindow>
 #include <filesystem>
@@ -36,18 +36,6 @@ std::unique_ptr<TSimLibrary>& SimHolder() {
 }
 TSimLibrary& Sim() {
     return *SimHolder();
-}
-
-bool WaitFor(const std::function<bool()>& Done, int Milliseconds = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!Done()) {
-        if (timer.elapsed() > Milliseconds)
-            return false;
-        QTest::qWait(10);
-        Application->ProcessMessages();
-    }
-    return true;
 }
 
 int Memory(std::uint32_t Address, int Width) {

@@ -14,8 +14,8 @@
 #include "link/QorConnection.h"
 #include "map3d/Qor3DMap.h"
 #include "tests/support/SimLibrary.h"
+#include "tests/support/WaitForEvents.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 #include <QWindow>
 #include <filesystem>
@@ -42,18 +42,6 @@ int ThreadCount() {
     for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
         ++n;
     return n;
-}
-
-bool WaitFor(const std::function<bool()>& Done, int Milliseconds = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!Done()) {
-        if (timer.elapsed() > Milliseconds)
-            return false;
-        QTest::qWait(10);
-        Application->ProcessMessages();
-    }
-    return true;
 }
 
 class DemoFormTest : public testing::Test {

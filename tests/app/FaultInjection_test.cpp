@@ -15,8 +15,8 @@
 #include "link/QorConnection.h"
 #include "map3d/Qor3DMap.h"
 #include "tests/support/SimLibrary.h"
+#include "tests/support/WaitForEvents.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 #include <QWindow>
 #include <cstdlib>
@@ -39,18 +39,6 @@ constexpr int FuelMapCode = 0x04;
 constexpr int IdleSpeedCode = 0x05;
 constexpr int LivePacketCode = 0x20;
 const std::string LoadFailedStatus = "The communication library could not be loaded";
-
-bool WaitFor(const std::function<bool()>& Done, int Milliseconds = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!Done()) {
-        if (timer.elapsed() > Milliseconds)
-            return false;
-        QTest::qWait(10);
-        Application->ProcessMessages();
-    }
-    return true;
-}
 
 std::string ReadText(const std::string& Path) {
     std::ifstream in(Path);
