@@ -9,6 +9,7 @@
 // and exits 0 only when every value could be read.
 
 #include "app/CalibrationWindow.h"
+#include "app/HeadlessRun.h"
 #include "controls/KeyComboBox.h"
 #include "data/SerialData.h"
 #include "framework/MessageBox.h"
@@ -18,7 +19,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QImage>
 #include <QWidget>
 #include <QtGlobal>
@@ -52,18 +52,6 @@ bool ParseOptions(int argc, char** argv, TOptions& Options) {
             return false;
     }
     return !Options.Form.empty();
-}
-
-// Without a display: Qt's offscreen platform, and the maps drawn by Mesa's software
-// rasteriser through Mesa's own EGL.
-void UseOffscreenDrawing() {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("LIBGL_ALWAYS_SOFTWARE"))
-        qputenv("LIBGL_ALWAYS_SOFTWARE", "1");
-    constexpr const char* mesaEglVendor = "/usr/share/glvnd/egl_vendor.d/50_mesa.json";
-    if (qEnvironmentVariableIsEmpty("__EGL_VENDOR_LIBRARY_FILENAMES") &&
-        QFile::exists(QString::fromLatin1(mesaEglVendor)))
-        qputenv("__EGL_VENDOR_LIBRARY_FILENAMES", mesaEglVendor);
 }
 
 int Headless(qor::TCalibrationWindow& Window, const TOptions& Options) {
@@ -108,16 +96,12 @@ int main(int argc, char** argv) {
     if (!options.Description.empty())
         qputenv("QOR_XCP_DESCRIPTION", QByteArray::fromStdString(options.Description));
     if (options.Headless)
-        UseOffscreenDrawing();
+        qor::UseOffscreenDrawing();
     try {
         qor::TApplication app(argc, argv);
         std::unique_ptr<qor::TMessageBoxHandlerGuard> quietBoxes;
         if (options.Headless)
-            quietBoxes = std::make_unique<qor::TMessageBoxHandlerGuard>(
-                [](const std::string& Text, const std::string& Caption, unsigned) {
-                    std::cerr << Caption << ": " << Text << "\n";
-                    return qor::IDOK;
-                });
+            quietBoxes = qor::MessageBoxesToStandardError();
         try {
             qor::RegisterCalibrationClasses();
             app.SetTitle("QorCal calibration");

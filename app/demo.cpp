@@ -9,10 +9,10 @@
 // step did what it should.
 
 #include "app/DemoForm.h"
+#include "app/HeadlessRun.h"
 #include "app/ScriptedSession.h"
 #include "gui/Application.h"
 
-#include <QFile>
 #include <QtGlobal>
 #include <exception>
 #include <filesystem>
@@ -64,18 +64,6 @@ bool ParseOptions(int argc, char** argv, TOptions& Options) {
     return true;
 }
 
-// Without a display: Qt's offscreen platform, and the maps drawn by Mesa's software
-// rasteriser through Mesa's own EGL, whatever graphics card the machine has.
-void UseOffscreenDrawing() {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("LIBGL_ALWAYS_SOFTWARE"))
-        qputenv("LIBGL_ALWAYS_SOFTWARE", "1");
-    constexpr const char* mesaEglVendor = "/usr/share/glvnd/egl_vendor.d/50_mesa.json";
-    if (qEnvironmentVariableIsEmpty("__EGL_VENDOR_LIBRARY_FILENAMES") &&
-        QFile::exists(QString::fromLatin1(mesaEglVendor)))
-        qputenv("__EGL_VENDOR_LIBRARY_FILENAMES", mesaEglVendor);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -86,17 +74,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.Headless)
-        UseOffscreenDrawing();
+        qor::UseOffscreenDrawing();
     try {
         qor::TApplication app(argc, argv);
-        // Headless, nobody could close a message box: messages go to standard error.
         std::unique_ptr<qor::TMessageBoxHandlerGuard> quietBoxes;
         if (options.Headless)
-            quietBoxes = std::make_unique<qor::TMessageBoxHandlerGuard>(
-                [](const std::string& Text, const std::string& Caption, unsigned) {
-                    std::cerr << Caption << ": " << Text << "\n";
-                    return qor::IDOK;
-                });
+            quietBoxes = qor::MessageBoxesToStandardError();
         try {
             qor::RegisterDemoClasses();
             app.SetTitle("QorCal demo");
