@@ -427,6 +427,13 @@ private:
         const TAxisDescr& a = C.Axes[Index];
         const std::string axisName = C.Name + (Index == 0 ? "_X" : "_Y");
         const std::string where = "CHARACTERISTIC " + C.Name + ": axis " + (Index == 0 ? "X" : "Y");
+        // Only a curve or a map gives its axes their number of points; an axis of any other
+        // kind of characteristic has none that could be held.
+        if (Points < 1 || Points > 255) {
+            R.Notes.push_back(where + " is not shown: " + std::to_string(Points) +
+                              " points (1 .. 255 are held)");
+            return {};
+        }
         THeldItem item;
         item.Block = "AXIS_DESCR";
         item.A2lName = axisName;
