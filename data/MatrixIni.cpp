@@ -13,40 +13,48 @@ namespace qor {
 namespace {
 
 // Keys of the cells: Name alone for 1 x 1, Name + the index that varies for one row or one
-// column, Name + R + "_" + C for a map. One buffer serves every key of a walk over the map.
+// column, Name + R + "_" + C for a map. One buffer serves every key of a walk over the map,
+// and a walk row by row rewrites only the column's digits.
 class TCellKeys {
 public:
-    explicit TCellKeys(const TQorMatrix& M) : FName(M.FileKeyName()), FType(M.Type()) {
-        FRowVaries = M.ColCount() == 1;
-    }
+    explicit TCellKeys(const TQorMatrix& M)
+        : FType(M.Type()), FRowVaries(M.ColCount() == 1), FKey(M.FileKeyName()),
+          FNameLength(FKey.size()) {}
     const std::string& operator()(int R, int C) {
-        FKey = FName;
         switch (FType) {
         case mtSingle:
             break;
         case mtVector:
-            Append(FRowVaries ? R : C);
+            SetDigits(FNameLength, FRowVaries ? R : C);
             break;
         case mtMatrix:
-            Append(R);
-            FKey += '_';
-            Append(C);
+            if (R != FRow) {
+                SetDigits(FNameLength, R);
+                FKey += '_';
+                FRowLength = FKey.size();
+                FRow = R;
+            }
+            SetDigits(FRowLength, C);
             break;
         }
         return FKey;
     }
 
 private:
-    void Append(int Value) {
+    // Keeps the first Keep characters of the key and appends the digits of Value.
+    void SetDigits(std::size_t Keep, int Value) {
         char digits[12];
         const auto end = std::to_chars(digits, digits + sizeof digits, Value).ptr;
+        FKey.resize(Keep);
         FKey.append(digits, end);
     }
 
-    const std::string& FName;
     TMatrixType FType;
-    bool FRowVaries = false;
+    bool FRowVaries;
     std::string FKey;
+    std::size_t FNameLength;
+    int FRow = -1; // the row whose prefix FKey holds
+    std::size_t FRowLength = 0;
 };
 
 } // namespace

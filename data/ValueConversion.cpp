@@ -96,13 +96,24 @@ double TQorSerialData::EcuToUserIndex(int EcuValue, int Index) {
     return ConvertToUser(EcuValue, Index);
 }
 
+bool TQorSerialData::TakeCoefficients(double& A, double& B, double& C, double& D) {
+    if (FTransformation != ttFormula && FTransformation != ttNonLinearTabled)
+        return true;
+    if (!FExtCoeff[0] && !FExtCoeff[1] && !FExtCoeff[2] && !FExtCoeff[3]) {
+        // No source to read: no application code runs, so no watch is needed (a map's
+        // save converts every cell through here).
+        A = FCoeff[0], B = FCoeff[1], C = FCoeff[2], D = FCoeff[3];
+        return true;
+    }
+    TComponentWatch self(this);
+    GetCoefficients(A, B, C, D);
+    return !self.Destroyed();
+}
+
 double TQorSerialData::ConvertToUser(int EcuValue, std::optional<int> Index) {
     double A = 1, B = 0, C = 0, D = 1;
-    TComponentWatch self(this);
-    if (FTransformation == ttFormula || FTransformation == ttNonLinearTabled)
-        GetCoefficients(A, B, C, D);
     // Application code ran (a coefficient source's read): the object may be gone.
-    if (self.Destroyed())
+    if (!TakeCoefficients(A, B, C, D))
         return ConvErrorNoTable;
 
     // The field keeps its place in the raw value: masked bits are not shifted down.
@@ -148,11 +159,13 @@ double TQorSerialData::ConvertToUser(int EcuValue, std::optional<int> Index) {
         v = *y;
         break;
     }
-    case ttCustom:
+    case ttCustom: {
+        TComponentWatch self(this);
         v = Index ? DoConvertToUserIndex(raw, *Index) : DoConvertToUser(raw);
         if (self.Destroyed())
             return v;
         break;
+    }
     }
 
     if (FPrecision == 0)
@@ -193,12 +206,9 @@ TQorSerialData::TToEcuResult TQorSerialData::ConvertToEcu(double UserValue,
 TQorSerialData::TToEcuResult
 TQorSerialData::ConvertUnmerged(double UserValue, std::optional<int> Index, int Current) {
     double A = 1, B = 0, C = 0, D = 1;
-    TComponentWatch self(this);
-    if (FTransformation == ttFormula || FTransformation == ttNonLinearTabled)
-        GetCoefficients(A, B, C, D);
     // Application code ran (a coefficient source's read): the object may be gone. The
     // caller, holding a watch of its own, stops.
-    if (self.Destroyed())
+    if (!TakeCoefficients(A, B, C, D))
         return {ConvErrorNoTable, TToEcuOutcome::NoValue};
 
     double x = UserValue;

@@ -21,6 +21,7 @@
 //   insert or delete before the end    O(1) here (the list itself moves O(n - p) lines)
 //   clear, sort, case change           O(1): the next look-up indexes all lines again
 
+#include "framework/LineStore.h"
 #include "framework/PositionTable.h"
 
 #include <array>
@@ -39,7 +40,7 @@ public:
     };
 
     // Lines is the list that the index follows; it must outlive the index.
-    TLineIndex(const std::vector<std::string>& Lines, TKeyKind Kind);
+    TLineIndex(const TLineStore& Lines, TKeyKind Kind);
 
     // Index of the first line whose key equals Key, or -1.
     int Find(std::string_view Key);
@@ -64,7 +65,7 @@ private:
     // Indexes the lines from FValid on, dropping what the table held for them.
     void Complete();
 
-    const std::vector<std::string>& FLines;
+    const TLineStore& FLines;
     TKeyKind FKind;
     bool FCaseSensitive = false;
     // LowerChar of every byte, taken when the index is built from scratch: calling the

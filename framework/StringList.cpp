@@ -179,62 +179,57 @@ void TStrings::LoadFromFile(const std::string& FileName) {
 
 // ---- TStringList
 
-void TStringList::CheckIndex(int Index, int Limit) const {
-    if (Index < 0 || Index >= Limit)
-        throw EStringListError("List index out of bounds (" + std::to_string(Index) + ")");
+void TStringList::RaiseIndexError(int Index) {
+    throw EStringListError("List index out of bounds (" + std::to_string(Index) + ")");
 }
 
 std::string TStringList::Get(int Index) const {
-    CheckIndex(Index, GetCount());
-    return FList[static_cast<std::size_t>(Index)];
+    return std::string(Line(Index));
 }
 
 int TStringList::GetCount() const {
-    return static_cast<int>(FList.size());
+    return static_cast<int>(FList.Count());
 }
 
 void TStringList::Put(int Index, const std::string& S) {
-    CheckIndex(Index, GetCount());
-    std::string line = S; // copied before anything changes
+    CheckIndex(Index, static_cast<int>(FList.Count()));
     Changing();
-    std::string old = std::exchange(FList[static_cast<std::size_t>(Index)], std::move(line));
+    const std::string_view old = FList.Replace(static_cast<std::size_t>(Index), S);
     LineReplaced(Index, old);
     Changed();
 }
 
 void TStringList::Insert(int Index, const std::string& S) {
-    CheckIndex(Index, GetCount() + 1);
+    CheckIndex(Index, static_cast<int>(FList.Count()) + 1);
     Changing();
-    FList.insert(FList.begin() + Index, S);
+    FList.Insert(static_cast<std::size_t>(Index), S);
     LineInserted(Index);
     Changed();
 }
 
 void TStringList::Delete(int Index) {
-    CheckIndex(Index, GetCount());
+    CheckIndex(Index, static_cast<int>(FList.Count()));
     Changing();
-    std::string old = std::move(FList[static_cast<std::size_t>(Index)]);
-    FList.erase(FList.begin() + Index);
+    const std::string_view old = FList.Erase(static_cast<std::size_t>(Index));
     LineDeleted(Index, old);
     Changed();
 }
 
 void TStringList::Clear() {
-    if (FList.empty())
+    if (FList.Empty())
         return;
     Changing();
-    FList.clear();
+    FList.Clear();
     LinesReset();
     Changed();
 }
 
 void TStringList::Sort() {
-    if (FList.size() < 2)
+    if (FList.Count() < 2)
         return;
     Changing();
-    std::stable_sort(
-        FList.begin(), FList.end(),
-        [this](const std::string& a, const std::string& b) { return CompareStrings(a, b) < 0; });
+    FList.StableSort(
+        [this](std::string_view a, std::string_view b) { return CompareStrings(a, b) < 0; });
     LinesReset();
     Changed();
 }
@@ -273,7 +268,7 @@ void TStringList::Changed() {
 // ---- THashedStringList
 
 THashedStringList::THashedStringList()
-    : FValueIndex(Lines(), TLineIndex::ikLine), FNameIndex(Lines(), TLineIndex::ikName) {}
+    : FValueIndex(Store(), TLineIndex::ikLine), FNameIndex(Store(), TLineIndex::ikName) {}
 
 int THashedStringList::IndexOf(std::string_view S) const {
     return FValueIndex.Find(S);
@@ -297,11 +292,11 @@ void THashedStringList::LineInserted(int Index) {
     Follow([&](TLineIndex& index) { index.Inserted(Index); });
 }
 
-void THashedStringList::LineDeleted(int Index, const std::string& OldLine) {
+void THashedStringList::LineDeleted(int Index, std::string_view OldLine) {
     Follow([&](TLineIndex& index) { index.Deleted(Index, OldLine); });
 }
 
-void THashedStringList::LineReplaced(int Index, const std::string& OldLine) {
+void THashedStringList::LineReplaced(int Index, std::string_view OldLine) {
     Follow([&](TLineIndex& index) { index.Replaced(Index, OldLine); });
 }
 

@@ -9,6 +9,7 @@
 
 #include "framework/Component.h"
 #include "framework/LineIndex.h"
+#include "framework/LineStore.h"
 #include "framework/NotifyEvent.h"
 
 #include <stdexcept>
@@ -128,8 +129,11 @@ public:
     void SetOnChange(TNotifyEvent Handler) { FOnChange = std::move(Handler); }
     void SetOnChanging(TNotifyEvent Handler) { FOnChanging = std::move(Handler); }
 
-    // The stored lines, read without copying them.
-    const std::vector<std::string>& Lines() const { return FList; }
+    // Line Index as stored, read without copying it; valid until the list changes.
+    std::string_view Line(int Index) const {
+        CheckIndex(Index, static_cast<int>(FList.Count()));
+        return FList[static_cast<std::size_t>(Index)];
+    }
 
 protected:
     std::string Get(int Index) const override;
@@ -144,16 +148,22 @@ protected:
     // Told right after the stored lines changed and before OnChange, so that a derived
     // index follows every change even when a handler raises.
     virtual void LineInserted(int /*Index*/) {}
-    virtual void LineDeleted(int /*Index*/, const std::string& /*OldLine*/) {}
-    virtual void LineReplaced(int /*Index*/, const std::string& /*OldLine*/) {}
+    virtual void LineDeleted(int /*Index*/, std::string_view /*OldLine*/) {}
+    virtual void LineReplaced(int /*Index*/, std::string_view /*OldLine*/) {}
     // Positions or comparison of all lines may have changed (Clear, Sort, case
     // sensitivity).
     virtual void LinesReset() {}
 
-private:
-    void CheckIndex(int Index, int Limit) const;
+    const TLineStore& Store() const { return FList; }
 
-    std::vector<std::string> FList;
+private:
+    void CheckIndex(int Index, int Limit) const {
+        if (Index < 0 || Index >= Limit)
+            RaiseIndexError(Index);
+    }
+    [[noreturn]] static void RaiseIndexError(int Index);
+
+    TLineStore FList;
     bool FCaseSensitive = false;
     TNotifyEvent FOnChange;
     TNotifyEvent FOnChanging;
@@ -176,8 +186,8 @@ public:
 
 protected:
     void LineInserted(int Index) override;
-    void LineDeleted(int Index, const std::string& OldLine) override;
-    void LineReplaced(int Index, const std::string& OldLine) override;
+    void LineDeleted(int Index, std::string_view OldLine) override;
+    void LineReplaced(int Index, std::string_view OldLine) override;
     void LinesReset() override;
 
 private:

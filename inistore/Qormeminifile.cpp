@@ -145,7 +145,7 @@ std::string TMemIniData::ReadString(const std::string& Section, const std::strin
     if (!lines)
         return Default;
     const int index = lines->IndexOfName(Ident);
-    return index < 0 ? Default : std::string(ValuePart(lines->Lines()[index]));
+    return index < 0 ? Default : std::string(ValuePart(lines->Line(index)));
 }
 
 bool TMemIniData::TryReadString(const std::string& Section, const std::string& Ident,
@@ -157,7 +157,7 @@ bool TMemIniData::TryReadString(const std::string& Section, const std::string& I
     const int index = lines ? lines->IndexOfName(Ident) : -1;
     if (index < 0)
         return false;
-    Value.assign(ValuePart(lines->Lines()[index]));
+    Value.assign(ValuePart(lines->Line(index)));
     return true;
 }
 
@@ -239,21 +239,23 @@ void TMemIniData::UpdateFile() {
     // The text of GetStrings, each line followed by CR LF, written straight into the new
     // block: first its size, then the lines.
     static constexpr std::string_view lineEnd = "\r\n";
-    const std::vector<std::string>& names = FSections.Lines();
+    const int sections = FSections.Count();
     std::size_t size = 0;
-    for (std::size_t s = 0; s < names.size(); ++s) {
-        size += names[s].size() + 2 + lineEnd.size() + lineEnd.size(); // [name] and ""
-        for (const std::string& line : FSectionLines[s]->Lines())
-            size += line.size() + lineEnd.size();
+    for (int s = 0; s < sections; ++s) {
+        size += FSections.Line(s).size() + 2 + lineEnd.size() + lineEnd.size(); // [name] and ""
+        const THashedStringList& lines = *FSectionLines[static_cast<std::size_t>(s)];
+        for (int i = 0; i < lines.Count(); ++i)
+            size += lines.Line(i).size() + lineEnd.size();
     }
     // The new block is complete before the caller's old one goes, so a failure leaves the
     // caller's block in place.
     std::uint8_t* block = NewMemIniBlock(size);
     char* out = MemIniBlockTextStart(block);
-    for (std::size_t s = 0; s < names.size(); ++s) {
-        out = Put(Put(Put(Put(out, "["), names[s]), "]"), lineEnd);
-        for (const std::string& line : FSectionLines[s]->Lines())
-            out = Put(Put(out, line), lineEnd);
+    for (int s = 0; s < sections; ++s) {
+        out = Put(Put(Put(Put(out, "["), FSections.Line(s)), "]"), lineEnd);
+        const THashedStringList& lines = *FSectionLines[static_cast<std::size_t>(s)];
+        for (int i = 0; i < lines.Count(); ++i)
+            out = Put(Put(out, lines.Line(i)), lineEnd);
         out = Put(out, lineEnd);
     }
     FreeMemIniBlock(*FBufferRef);

@@ -26,6 +26,7 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <string>
 #include <unistd.h>
 
 namespace qor::test {
@@ -41,6 +42,29 @@ int ThreadCount() {
     int n = 0;
     for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
         ++n;
+    return n;
+}
+
+// The names of the process's threads, for a failure message.
+std::string ThreadNames() {
+    std::string names;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        names += (names.empty() ? "" : ", ") + name;
+    }
+    return names;
+}
+
+// The thread count once it has come down to Expected, or after two seconds: a thread that
+// was joined may still be listed for a moment while the kernel takes it down.
+int ThreadCountSettled(int Expected) {
+    int n = ThreadCount();
+    for (int waited = 0; n > Expected && waited < 2000; waited += 10) {
+        QTest::qSleep(10);
+        n = ThreadCount();
+    }
     return n;
 }
 
@@ -469,7 +493,7 @@ TEST_F(DemoFormTest, DestroyingTheFormInAnyStateLeavesNothingRunning) {
         form.reset();
         Application->ProcessMessages(); // a pass queued before is dropped
         EXPECT_EQ(Sim.InstanceCount(), 0) << "the library's object is destroyed";
-        EXPECT_EQ(ThreadCount(), before);
+        EXPECT_EQ(ThreadCountSettled(before), before) << "threads: " << ThreadNames();
     }
 }
 
