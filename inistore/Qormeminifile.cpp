@@ -20,11 +20,10 @@ std::string_view TrimBlanks(std::string_view S) {
     return S;
 }
 
-// The text after the first '=' of a line, as ValueFromIndex gives it, without copying the
-// line; empty when there is none.
-std::string_view ValuePart(std::string_view Line) {
-    const std::size_t equals = Line.find('=');
-    return equals == std::string_view::npos ? std::string_view() : Line.substr(equals + 1);
+// The value of a line that the name index found under Ident: the name part of that line
+// equals Ident and ends at its first '=', so the value starts right after Ident's length.
+std::string_view ValueAfter(std::string_view Line, const std::string& Ident) {
+    return Line.substr(Ident.size() + 1);
 }
 
 // Appends Text to the rendered text at Out.
@@ -145,7 +144,7 @@ std::string TMemIniData::ReadString(const std::string& Section, const std::strin
     if (!lines)
         return Default;
     const int index = lines->IndexOfName(Ident);
-    return index < 0 ? Default : std::string(ValuePart(lines->Line(index)));
+    return index < 0 ? Default : std::string(ValueAfter(lines->Line(index), Ident));
 }
 
 bool TMemIniData::TryReadString(const std::string& Section, const std::string& Ident,
@@ -157,7 +156,7 @@ bool TMemIniData::TryReadString(const std::string& Section, const std::string& I
     const int index = lines ? lines->IndexOfName(Ident) : -1;
     if (index < 0)
         return false;
-    Value.assign(ValuePart(lines->Line(index)));
+    Value.assign(ValueAfter(lines->Line(index), Ident));
     return true;
 }
 
