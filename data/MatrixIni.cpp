@@ -43,10 +43,10 @@ public:
 private:
     // Keeps the first Keep characters of the key and appends the digits of Value.
     void SetDigits(std::size_t Keep, int Value) {
-        char digits[12];
-        const auto end = std::to_chars(digits, digits + sizeof digits, Value).ptr;
-        FKey.resize(Keep);
-        FKey.append(digits, end);
+        FKey.resize(Keep + 11); // room for any int
+        char* const start = FKey.data() + Keep;
+        FKey.resize(Keep +
+                    static_cast<std::size_t>(std::to_chars(start, start + 11, Value).ptr - start));
     }
 
     TMatrixType FType;

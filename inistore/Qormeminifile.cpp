@@ -166,7 +166,9 @@ void TMemIniData::WriteString(const std::string& Section, const std::string& Ide
     if (!lines)
         lines = &AddSection(Section);
     // Built in a buffer that the store keeps, so that storing allocates only the list's copy.
-    FLine.assign(Ident).append("=").append(Value);
+    FLine.assign(Ident);
+    FLine += '=';
+    FLine.append(Value);
     const int index = lines->IndexOfName(Ident);
     if (index < 0)
         lines->Add(FLine);
