@@ -18,7 +18,6 @@
 #include "framework/NotifyEvent.h"
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -61,12 +60,12 @@ public:
     // is open or there is nothing to do. A write that fails (reported through the
     // component's OnError as usual) stops: what was written moves to the other list as a
     // step of its own, the rest stays where it was, and the result is false.
-    bool CanUndo() const { return !FUndo.empty(); }
-    bool CanRedo() const { return !FRedo.empty(); }
+    bool CanUndo() const { return !FUndo.Empty(); }
+    bool CanRedo() const { return !FRedo.Empty(); }
     bool Undo();
     bool Redo();
-    int UndoCount() const { return static_cast<int>(FUndo.size()); }
-    int RedoCount() const { return static_cast<int>(FRedo.size()); }
+    int UndoCount() const { return FUndo.Count(); }
+    int RedoCount() const { return FRedo.Count(); }
     // Forgets every step (the copies and the reference stay).
     void Clear();
 
@@ -107,17 +106,58 @@ private:
         std::vector<std::int32_t> Reference; // row-major, same shape
         int ChangedCount = 0;
     };
+    // One value changed. In a step the changes of one component lie together (an entry),
+    // the entries in the order of the components' first change, the changes of an entry in
+    // the order of the values' first change.
     struct TChange {
+        TQorSerialData* Data;
         int Index; // row-major
         std::int32_t Before, After;
     };
-    struct TEntry {
-        TQorSerialData* Data = nullptr;
-        std::vector<TChange> Changes;
-        // Where each index lies in Changes, kept while the step is open and large.
-        std::unordered_map<int, std::size_t> Where;
+    using TChanges = std::vector<TChange>;
+    // A list of steps in one array of changes and one of step starts, both reused: the
+    // oldest steps dropped are only skipped until they make up half of the list.
+    class TSteps {
+    public:
+        int Count() const { return static_cast<int>(FStarts.size() - FFirst); }
+        bool Empty() const { return FStarts.size() == FFirst; }
+        void Push(const TChange* Begin, const TChange* End);
+        void PushOne(const TChange& Change) {
+            FStarts.push_back(FChanges.size());
+            FChanges.push_back(Change);
+        }
+        // The changes of the newest step, which is removed.
+        TChanges PopLast();
+        // Drops the oldest steps beyond Steps.
+        void Keep(int Steps) {
+            const auto keep = static_cast<std::size_t>(Steps);
+            if (FStarts.size() - FFirst > keep)
+                DropTo(FStarts.size() - keep);
+        }
+        void Clear() {
+            FChanges.clear();
+            FStarts.clear();
+            FFirst = 0;
+        }
+        // Removes the changes of Data and the steps left empty.
+        void Forget(const TComponent* Data);
+
+    private:
+        // Drops the steps before First.
+        void DropTo(std::size_t First);
+
+        TChanges FChanges;
+        std::vector<std::size_t> FStarts; // where each step begins in FChanges
+        std::size_t FFirst = 0;           // the oldest step kept
     };
-    using TStep = std::vector<TEntry>;
+    struct TOpenKey {
+        const TQorSerialData* Data;
+        int Index;
+        bool operator==(const TOpenKey&) const = default;
+    };
+    struct TOpenKeyHash {
+        std::size_t operator()(const TOpenKey& K) const noexcept;
+    };
 
     TWatched* Find(const TQorSerialData* Data) const;
     static bool ShapeOf(TQorSerialData* Data, TKind& Kind, int& Rows, int& Cols);
@@ -127,25 +167,41 @@ private:
     // takes what differs, recording it as an edit when Edit is set; a component whose shape
     // changed starts afresh.
     void Compare(TWatched& W, bool UseHint, bool Edit);
+    // The usual message of an edit: one cell of a matrix, named by the message, which
+    // becomes a step of its own outside an action. Declined for anything else.
+    enum class TCellTaken { Declined, Taken, Stepped };
+    TCellTaken TakeCell(TWatched& W, bool Edit);
+    // Starts afresh with each component whose shape changed.
+    void CheckShapes();
     void Reshaped(TWatched& W);
     void Take(TWatched& W, int Index, std::int32_t Value, bool Edit);
     void Record(TQorSerialData* Data, int Index, std::int32_t Before, std::int32_t After);
     void CommitOpen();
-    void Push(std::deque<TStep>& Steps, TStep Step);
+    void PushUndo(const TChange* Begin, const TChange* End);
     // Drops the component, its copies and every recorded change of it.
     void Forget(const TComponent* Data);
-    // Writes Before (Undo) or After values of Step; what was written goes to Done.
-    bool Replay(TStep& Step, bool Back, TStep& Done, bool& HistoryGone);
+    // Writes Before (Undo) or After values of Step; what was written goes to Done, in the
+    // order of the step, and Step keeps the rest.
+    bool Replay(TChanges& Step, bool Back, TChanges& Done, bool& HistoryGone);
     // Writes the given (index, value) pairs into one component through its write paths;
     // Written counts the pairs that went, in order.
     bool WriteValues(TWatched& W, const std::vector<std::pair<int, std::int32_t>>& Values,
                      std::size_t& Written);
-    bool Move(std::deque<TStep>& From, std::deque<TStep>& To, bool Back);
-    void Changed();
+    bool Move(TSteps& From, TSteps& To, bool Back);
+    // Tells OnChange and the clients, when there are any.
+    void Changed() {
+        if (FOnChange || !FClients.empty())
+            TellChanged();
+    }
+    void TellChanged();
 
     std::vector<std::unique_ptr<TWatched>> FWatched;
-    std::deque<TStep> FUndo, FRedo;
-    TStep FOpen;
+    TSteps FUndo, FRedo;
+    // The step being recorded, in the order of the values' first change; grouped into
+    // entries when it is committed.
+    TChanges FOpen;
+    // Where each value lies in FOpen, kept while the step is open and large.
+    std::unordered_map<TOpenKey, std::size_t, TOpenKeyHash> FOpenWhere;
     int FActionDepth = 0;
     int FReplaying = 0;
     int FMaxSteps = 100;

@@ -19,6 +19,7 @@ namespace qor {
 
 template <class C> class TPublisher;
 class TBaseTransformation;
+class TControl;
 class TCustomIniFile;
 class TQorConnection;
 class TSerInterface;
@@ -366,6 +367,13 @@ private:
     TQorConnection* FConnection = nullptr;
     bool FNotifyEnabled = true;
     std::vector<TComponent*> FClients;
+    // How each client of FClients (at the same place) takes a message, found once when it
+    // joins: a control through Perform, a data object by passing it on, others not at all.
+    struct TClientPath {
+        TControl* Control = nullptr;
+        TQorSerialData* Data = nullptr;
+    };
+    std::vector<TClientPath> FClientPaths;
     int FNotifyDepth = 0;   // NotifyClients calls running
     int FCellHintDepth = 0; // the depth at which FCellHint holds, 0 for none
     TChangedCell FCellHint;
