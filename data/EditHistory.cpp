@@ -163,63 +163,17 @@ void TQorEditHistory::Notification(TComponent* AComponent, TOperation Operation)
     std::erase_if(FClients, [AComponent](TControl* c) { return c == AComponent; });
 }
 
-void TQorEditHistory::Dispatch(TMessage& Message) {
-    Message.Result = 0;
-    if (Message.Msg == WM_DATA_CHANGED) {
-        // Only compared as an address: a message relayed from a component not watched
-        // names that component.
-        const auto* source = reinterpret_cast<const TQorSerialData*>(Message.WParam);
-        TWatched* w = Find(source);
-        if (!w)
-            return;
-        // Values read from the ECU are no edit: the copy follows them unrecorded.
-        const bool edit = !w->Data->ReadDelivery();
-        switch (TakeCell(*w, edit)) {
-        case TCellTaken::Declined:
-            Compare(*w, true, edit);
-            break;
-        case TCellTaken::Taken:
-            break;
-        case TCellTaken::Stepped:
-            Changed(); // the last thing: a handler may destroy the history
-            return;
-        }
-        if (!InAction() && !FReplaying)
-            CommitOpen();
-    } else if (Message.Msg == WM_DATA_RESIZED) {
-        CheckShapes();
-    }
-}
-
-void TQorEditHistory::CheckShapes() {
-    // The message names the new shape, not its sender.
-    for (std::size_t i = 0; i < FWatched.size(); ++i) {
-        TWatched& w = *FWatched[i];
-        TKind kind;
-        int rows = 0, cols = 0;
-        if (ShapeOf(w.Data, kind, rows, cols) && (rows != w.Rows || cols != w.Cols))
-            Reshaped(w);
-    }
-}
-
-TQorEditHistory::TCellTaken TQorEditHistory::TakeCell(TWatched& W, bool Edit) {
-    const TQorSerialData::TChangedCell* cell = W.Data->ChangedCell();
-    if (!cell || W.Kind != TKind::Matrix)
-        return TCellTaken::Declined;
+inline TQorEditHistory::TCellTaken
+TQorEditHistory::StepCell(TWatched& W, const TQorSerialData::TChangedCell& Cell) {
     const auto& values = static_cast<const TQorMatrix*>(W.Data)->RawValues();
     const auto rows = static_cast<std::size_t>(W.Rows), cols = static_cast<std::size_t>(W.Cols);
     if (values.size() != rows || rows == 0 || values[0].size() != cols)
         return TCellTaken::Declined; // reshaped, or empty
-    const auto r = static_cast<std::size_t>(cell->Row), c = static_cast<std::size_t>(cell->Col);
+    const auto r = static_cast<std::size_t>(Cell.Row), c = static_cast<std::size_t>(Cell.Col);
     if (r >= rows || c >= cols)
         return TCellTaken::Taken; // a place outside the map changes nothing
     const std::size_t i = r * cols + c;
-    const std::int32_t value = values[r][c];
-    if (!Edit || FReplaying || InAction() || !FOpen.empty()) {
-        Take(W, static_cast<int>(i), value, Edit);
-        return TCellTaken::Taken;
-    }
-    const std::int32_t before = W.Copy[i];
+    const std::int32_t value = values[r][c], before = W.Copy[i];
     if (before == value)
         return TCellTaken::Taken;
     const std::int32_t reference = W.Reference[i];
@@ -231,6 +185,54 @@ TQorEditHistory::TCellTaken TQorEditHistory::TakeCell(TWatched& W, bool Edit) {
     FUndo.Keep(FMaxSteps);
     FRedo.Clear();
     return TCellTaken::Stepped;
+}
+
+void TQorEditHistory::Dispatch(TMessage& Message) {
+    Message.Result = 0;
+    if (Message.Msg == WM_DATA_CHANGED)
+        // Only compared as an address: a message relayed from a component not watched
+        // names that component.
+        DataChanged(reinterpret_cast<const TQorSerialData*>(Message.WParam));
+    else if (Message.Msg == WM_DATA_RESIZED)
+        CheckShapes();
+}
+
+void TQorEditHistory::DataChanged(const TQorSerialData* Source) {
+    TWatched* w = nullptr;
+    for (const auto& x : FWatched)
+        if (x->Data == Source) {
+            w = x.get();
+            break;
+        }
+    if (!w)
+        return;
+    // Values read from the ECU are no edit: the copy follows them unrecorded.
+    const bool edit = !w->Data->ReadDelivery();
+    if (edit && w->Kind == TKind::Matrix && FActionDepth == 0 && FReplaying == 0 && FOpen.empty())
+        if (const TQorSerialData::TChangedCell* cell = w->Data->ChangedCell())
+            switch (StepCell(*w, *cell)) {
+            case TCellTaken::Declined:
+                break;
+            case TCellTaken::Taken:
+                return;
+            case TCellTaken::Stepped:
+                Changed(); // the last thing: a handler may destroy the history
+                return;
+            }
+    Compare(*w, true, edit);
+    if (!InAction() && !FReplaying)
+        CommitOpen();
+}
+
+void TQorEditHistory::CheckShapes() {
+    // The message names the new shape, not its sender.
+    for (std::size_t i = 0; i < FWatched.size(); ++i) {
+        TWatched& w = *FWatched[i];
+        TKind kind;
+        int rows = 0, cols = 0;
+        if (ShapeOf(w.Data, kind, rows, cols) && (rows != w.Rows || cols != w.Cols))
+            Reshaped(w);
+    }
 }
 
 void TQorEditHistory::Compare(TWatched& W, bool UseHint, bool Edit) {
@@ -382,44 +384,49 @@ void TQorEditHistory::PushUndo(const TChange* Begin, const TChange* End) {
     FUndo.Keep(FMaxSteps);
 }
 
+void TQorEditHistory::TSteps::Grow(std::size_t Changes) {
+    constexpr std::size_t Least = 16;
+    if (FStepEnd == FStarts.size())
+        FStarts.resize(std::max(Least, 2 * FStarts.size()));
+    if (FChanges.size() - FChangeEnd < Changes)
+        FChanges.resize(std::max({Least, 2 * FChanges.size(), FChangeEnd + Changes}));
+}
+
 void TQorEditHistory::TSteps::Push(const TChange* Begin, const TChange* End) {
-    FStarts.push_back(FChanges.size());
-    if (End - Begin == 1)
-        FChanges.push_back(*Begin); // the usual step, without the call of a block copy
-    else
-        FChanges.insert(FChanges.end(), Begin, End);
+    const auto n = static_cast<std::size_t>(End - Begin);
+    if (FStepEnd == FStarts.size() || FChanges.size() - FChangeEnd < n)
+        Grow(n);
+    FStarts[FStepEnd++] = FChangeEnd;
+    std::copy(Begin, End, FChanges.begin() + static_cast<std::ptrdiff_t>(FChangeEnd));
+    FChangeEnd += n;
 }
 
 TQorEditHistory::TChanges TQorEditHistory::TSteps::PopLast() {
-    const auto start = static_cast<std::ptrdiff_t>(FStarts.back());
-    TChanges last(FChanges.begin() + start, FChanges.end());
-    FChanges.erase(FChanges.begin() + start, FChanges.end());
-    FStarts.pop_back();
-    if (FStarts.size() == FFirst)
+    const std::size_t start = FStarts[--FStepEnd];
+    TChanges last(FChanges.begin() + static_cast<std::ptrdiff_t>(start),
+                  FChanges.begin() + static_cast<std::ptrdiff_t>(FChangeEnd));
+    FChangeEnd = start;
+    if (FStepEnd == FFirst)
         Clear();
     return last;
 }
 
-void TQorEditHistory::TSteps::DropTo(std::size_t First) {
-    FFirst = First;
-    // The dropped steps are removed once they are as many as the kept ones, so that each
-    // change is moved once on average.
-    if (FFirst < FStarts.size() - FFirst)
-        return;
+void TQorEditHistory::TSteps::Compact() {
     const std::size_t drop = FStarts[FFirst];
-    FChanges.erase(FChanges.begin(), FChanges.begin() + static_cast<std::ptrdiff_t>(drop));
-    FStarts.erase(FStarts.begin(), FStarts.begin() + static_cast<std::ptrdiff_t>(FFirst));
-    for (std::size_t& start : FStarts)
-        start -= drop;
+    std::copy(FChanges.begin() + static_cast<std::ptrdiff_t>(drop),
+              FChanges.begin() + static_cast<std::ptrdiff_t>(FChangeEnd), FChanges.begin());
+    FChangeEnd -= drop;
+    for (std::size_t k = FFirst; k < FStepEnd; ++k)
+        FStarts[k - FFirst] = FStarts[k] - drop;
+    FStepEnd -= FFirst;
     FFirst = 0;
 }
 
 void TQorEditHistory::TSteps::Forget(const TComponent* Data) {
     // One pass over the kept steps: the changes of Data go, so do the steps left empty.
     std::size_t to = 0, steps = 0;
-    const std::size_t n = FStarts.size();
-    for (std::size_t k = FFirst; k < n; ++k) {
-        const std::size_t begin = FStarts[k], end = k + 1 < n ? FStarts[k + 1] : FChanges.size();
+    for (std::size_t k = FFirst; k < FStepEnd; ++k) {
+        const std::size_t begin = FStarts[k], end = k + 1 < FStepEnd ? FStarts[k + 1] : FChangeEnd;
         const std::size_t start = to;
         for (std::size_t i = begin; i < end; ++i)
             if (FChanges[i].Data != Data)
@@ -427,8 +434,8 @@ void TQorEditHistory::TSteps::Forget(const TComponent* Data) {
         if (to != start)
             FStarts[steps++] = start;
     }
-    FChanges.resize(to);
-    FStarts.resize(steps);
+    FChangeEnd = to;
+    FStepEnd = steps;
     FFirst = 0;
 }
 
@@ -451,9 +458,10 @@ void TQorEditHistory::EndAction() {
 }
 
 void TQorEditHistory::Clear() {
-    FUndo.Clear();
-    FRedo.Clear();
-    FOpen.clear();
+    // The storage goes too: the steps may have been large.
+    FUndo = {};
+    FRedo = {};
+    FOpen = {};
     FOpenWhere = {};
     Changed();
 }

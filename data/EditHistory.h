@@ -94,9 +94,14 @@ public:
 
 protected:
     void Dispatch(TMessage& Message) override;
+    // WM_DATA_CHANGED of Source (a component watched or not), which the components watched
+    // also deliver here directly.
+    void DataChanged(const TQorSerialData* Source);
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
+    friend class TQorSerialData;
+
     enum class TKind { Number, Vector, Matrix };
     struct TWatched {
         TQorSerialData* Data = nullptr;
@@ -115,40 +120,45 @@ private:
         std::int32_t Before, After;
     };
     using TChanges = std::vector<TChange>;
-    // A list of steps in one array of changes and one of step starts, both reused: the
-    // oldest steps dropped are only skipped until they make up half of the list.
+    // A list of steps in one array of changes and one of step starts. Both are reused:
+    // their storage only grows, and the parts in use are counted here.
     class TSteps {
     public:
-        int Count() const { return static_cast<int>(FStarts.size() - FFirst); }
-        bool Empty() const { return FStarts.size() == FFirst; }
+        int Count() const { return static_cast<int>(FStepEnd - FFirst); }
+        bool Empty() const { return FStepEnd == FFirst; }
         void Push(const TChange* Begin, const TChange* End);
         void PushOne(const TChange& Change) {
-            FStarts.push_back(FChanges.size());
-            FChanges.push_back(Change);
+            if (FStepEnd == FStarts.size() || FChangeEnd == FChanges.size())
+                Grow(1);
+            FStarts[FStepEnd++] = FChangeEnd;
+            FChanges[FChangeEnd++] = Change;
         }
         // The changes of the newest step, which is removed.
         TChanges PopLast();
-        // Drops the oldest steps beyond Steps.
+        // Drops the oldest steps beyond Steps. They are only skipped until they are as many
+        // as the kept ones: then they are removed, so each change moves once on average.
         void Keep(int Steps) {
             const auto keep = static_cast<std::size_t>(Steps);
-            if (FStarts.size() - FFirst > keep)
-                DropTo(FStarts.size() - keep);
+            if (FStepEnd - FFirst <= keep)
+                return;
+            FFirst = FStepEnd - keep;
+            if (FFirst >= keep)
+                Compact();
         }
-        void Clear() {
-            FChanges.clear();
-            FStarts.clear();
-            FFirst = 0;
-        }
+        void Clear() { FChangeEnd = FStepEnd = FFirst = 0; }
         // Removes the changes of Data and the steps left empty.
         void Forget(const TComponent* Data);
 
     private:
-        // Drops the steps before First.
-        void DropTo(std::size_t First);
+        // Makes room for one more step of Changes changes.
+        void Grow(std::size_t Changes);
+        // Removes the steps skipped.
+        void Compact();
 
-        TChanges FChanges;
-        std::vector<std::size_t> FStarts; // where each step begins in FChanges
-        std::size_t FFirst = 0;           // the oldest step kept
+        TChanges FChanges;                // [0, FChangeEnd) in use
+        std::vector<std::size_t> FStarts; // [0, FStepEnd) in use: where each step begins
+        std::size_t FChangeEnd = 0, FStepEnd = 0;
+        std::size_t FFirst = 0; // the oldest step kept
     };
     struct TOpenKey {
         const TQorSerialData* Data;
@@ -167,10 +177,10 @@ private:
     // takes what differs, recording it as an edit when Edit is set; a component whose shape
     // changed starts afresh.
     void Compare(TWatched& W, bool UseHint, bool Edit);
-    // The usual message of an edit: one cell of a matrix, named by the message, which
-    // becomes a step of its own outside an action. Declined for anything else.
+    // The usual message of an edit outside an action: one cell of a matrix, named by the
+    // message, which becomes a step of its own. Declined when the matrix changed its shape.
     enum class TCellTaken { Declined, Taken, Stepped };
-    TCellTaken TakeCell(TWatched& W, bool Edit);
+    TCellTaken StepCell(TWatched& W, const TQorSerialData::TChangedCell& Cell);
     // Starts afresh with each component whose shape changed.
     void CheckShapes();
     void Reshaped(TWatched& W);

@@ -236,9 +236,10 @@ void TQorSerialData::AddClient(TComponent* Client) {
         return;
     FreeNotification(Client);
     TClientPath path;
-    if (auto* control = dynamic_cast<TControl*>(Client))
+    if (auto* control = dynamic_cast<TControl*>(Client)) {
         path.Control = control;
-    else
+        path.History = dynamic_cast<TQorEditHistory*>(control);
+    } else
         path.Data = dynamic_cast<TQorSerialData*>(Client);
     FClients.push_back(Client);
     FClientPaths.push_back(path);
@@ -269,7 +270,9 @@ void TQorSerialData::NotifyClients(unsigned Message, WPARAM WParam, LPARAM LPara
     // is read afresh at every step, and a client that left is not stepped over.
     for (std::size_t i = 0; i < FClients.size();) {
         TComponent* client = FClients[i];
-        if (const TClientPath path = FClientPaths[i]; path.Control)
+        if (const TClientPath path = FClientPaths[i]; path.History && Message == WM_DATA_CHANGED)
+            path.History->DataChanged(reinterpret_cast<const TQorSerialData*>(WParam));
+        else if (path.Control)
             path.Control->Perform(Message, WParam, LParam);
         else if (path.Data)
             path.Data->NotifyClients(Message, WParam, LParam);

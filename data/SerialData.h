@@ -20,6 +20,7 @@ namespace qor {
 template <class C> class TPublisher;
 class TBaseTransformation;
 class TControl;
+class TQorEditHistory;
 class TCustomIniFile;
 class TQorConnection;
 class TSerInterface;
@@ -368,10 +369,12 @@ private:
     bool FNotifyEnabled = true;
     std::vector<TComponent*> FClients;
     // How each client of FClients (at the same place) takes a message, found once when it
-    // joins: a control through Perform, a data object by passing it on, others not at all.
+    // joins: a control through Perform, a data object by passing it on, others not at all;
+    // an edit history takes WM_DATA_CHANGED directly, as it hears of every edit.
     struct TClientPath {
         TControl* Control = nullptr;
         TQorSerialData* Data = nullptr;
+        TQorEditHistory* History = nullptr;
     };
     std::vector<TClientPath> FClientPaths;
     int FNotifyDepth = 0;   // NotifyClients calls running
