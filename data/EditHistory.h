@@ -94,13 +94,15 @@ public:
 
 protected:
     void Dispatch(TMessage& Message) override;
-    // WM_DATA_CHANGED of Source (a component watched or not), which the components watched
-    // also deliver here directly.
-    void DataChanged(const TQorSerialData* Source);
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
+    // The data components deliver WM_DATA_CHANGED to DataChanged directly, not through
+    // Perform: the history hears of every edit.
     friend class TQorSerialData;
+    // WM_DATA_CHANGED of Source, a component watched or not (a message relayed from a
+    // component not watched names that component).
+    void DataChanged(const TQorSerialData* Source);
 
     enum class TKind { Number, Vector, Matrix };
     struct TWatched {
