@@ -1,11 +1,14 @@
 // TQorEditHistory against the simulator library: steps and nested actions, undo and redo
 // written back through each kind's write path, a write that fails while undoing, the step
-// limit, an INI load, changes the history does not watch, watched components destroyed or
-// reshaped while steps refer to them, and the reference.
+// limit (also far past it), an INI load, changes the history does not watch, watched
+// components destroyed or reshaped while steps refer to them, the reference, and a large
+// action over two components.
 
 #include "data/EditHistory.h"
 #include "inistore/Qormeminifile.h"
 #include "tests/data/ArrayLink.h"
+
+#include <utility>
 
 namespace qor::test {
 namespace {
@@ -385,11 +388,9 @@ TEST_F(EditHistory, StepsFarPastTheLimitThenOneComponentGone) {
     EXPECT_EQ(Cell(0, 0), 128);
     EXPECT_FALSE(h->CanRedo());
 
-    // A handler told of a cell's step may destroy the history.
-    h->SetOnChange([&h](TObject*) {
-        delete h;
-        h = nullptr;
-    });
+    // A handler told of a cell's step may destroy the history (and with it the handler:
+    // nothing of it is used afterwards).
+    h->SetOnChange([&h](TObject*) { delete std::exchange(h, nullptr); });
     EXPECT_TRUE(m->SetCellValue(1, 0, 3));
     EXPECT_EQ(h, nullptr);
     EXPECT_TRUE(m->SetCellValue(1, 1, 4));
