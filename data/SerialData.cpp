@@ -270,7 +270,8 @@ void TQorSerialData::NotifyClients(unsigned Message, WPARAM WParam, LPARAM LPara
     // is read afresh at every step, and a client that left is not stepped over.
     for (std::size_t i = 0; i < FClients.size();) {
         TComponent* client = FClients[i];
-        if (const TClientPath path = FClientPaths[i]; path.History && Message == WM_DATA_CHANGED)
+        // Read before the call only: the call may change the list.
+        if (const TClientPath& path = FClientPaths[i]; path.History && Message == WM_DATA_CHANGED)
             path.History->DataChanged(reinterpret_cast<const TQorSerialData*>(WParam));
         else if (path.Control)
             path.Control->Perform(Message, WParam, LParam);
