@@ -142,14 +142,10 @@ bool TQorEditHistory::Watches(const TQorSerialData* Data) const {
 }
 
 void TQorEditHistory::Forget(const TComponent* Data) {
-    const auto drop = [Data](std::deque<TStep>& Steps) {
-        for (TStep& s : Steps)
-            std::erase_if(s, [Data](const TEntry& e) { return e.Data == Data; });
-        std::erase_if(Steps, [](const TStep& s) { return s.empty(); });
-    };
-    drop(FUndo);
-    drop(FRedo);
-    std::erase_if(FOpen, [Data](const TEntry& e) { return e.Data == Data; });
+    FUndo.Forget(Data);
+    FRedo.Forget(Data);
+    if (std::erase_if(FOpen, [Data](const TChange& c) { return c.Data == Data; }) != 0)
+        FOpenWhere.clear(); // the places moved; found afresh when needed
     const auto it = std::find_if(FWatched.begin(), FWatched.end(),
                                  [Data](const auto& w) { return w->Data == Data; });
     if (it == FWatched.end())
@@ -167,28 +163,76 @@ void TQorEditHistory::Notification(TComponent* AComponent, TOperation Operation)
     std::erase_if(FClients, [AComponent](TControl* c) { return c == AComponent; });
 }
 
+inline TQorEditHistory::TCellTaken
+TQorEditHistory::StepCell(TWatched& W, const TQorSerialData::TChangedCell& Cell) {
+    const auto& values = static_cast<const TQorMatrix*>(W.Data)->RawValues();
+    const auto rows = static_cast<std::size_t>(W.Rows), cols = static_cast<std::size_t>(W.Cols);
+    if (values.size() != rows || rows == 0 || values[0].size() != cols)
+        return TCellTaken::Declined; // reshaped, or empty
+    const auto r = static_cast<std::size_t>(Cell.Row), c = static_cast<std::size_t>(Cell.Col);
+    if (r >= rows || c >= cols)
+        return TCellTaken::Taken; // a place outside the map changes nothing
+    const std::size_t i = r * cols + c;
+    const std::int32_t value = values[r][c], before = W.Copy[i];
+    if (before == value)
+        return TCellTaken::Taken;
+    const std::int32_t reference = W.Reference[i];
+    const int delta = (value != reference) - (before != reference);
+    W.ChangedCount += delta;
+    FChangedCount += delta;
+    W.Copy[i] = value;
+    FUndo.PushOne({W.Data, static_cast<int>(i), before, value});
+    FUndo.Keep(FMaxSteps);
+    FRedo.Clear();
+    return TCellTaken::Stepped;
+}
+
 void TQorEditHistory::Dispatch(TMessage& Message) {
-    if (Message.Msg == WM_DATA_CHANGED) {
+    Message.Result = 0;
+    if (Message.Msg == WM_DATA_CHANGED)
         // Only compared as an address: a message relayed from a component not watched
         // names that component.
-        const auto* source = reinterpret_cast<const TQorSerialData*>(Message.WParam);
-        if (TWatched* w = Find(source)) {
-            // Values read from the ECU are no edit: the copy follows them unrecorded.
-            Compare(*w, true, !w->Data->ReadDelivery());
-            if (!InAction() && !FReplaying)
-                CommitOpen();
+        DataChanged(reinterpret_cast<const TQorSerialData*>(Message.WParam));
+    else if (Message.Msg == WM_DATA_RESIZED)
+        CheckShapes();
+}
+
+void TQorEditHistory::DataChanged(const TQorSerialData* Source) {
+    TWatched* w = nullptr;
+    for (const auto& x : FWatched)
+        if (x->Data == Source) {
+            w = x.get();
+            break;
         }
-    } else if (Message.Msg == WM_DATA_RESIZED) {
-        // The message names the new shape, not its sender.
-        for (std::size_t i = 0; i < FWatched.size(); ++i) {
-            TWatched& w = *FWatched[i];
-            TKind kind;
-            int rows = 0, cols = 0;
-            if (ShapeOf(w.Data, kind, rows, cols) && (rows != w.Rows || cols != w.Cols))
-                Reshaped(w);
-        }
+    if (!w)
+        return;
+    // Values read from the ECU are no edit: the copy follows them unrecorded.
+    const bool edit = !w->Data->ReadDelivery();
+    if (edit && w->Kind == TKind::Matrix && FActionDepth == 0 && FReplaying == 0 && FOpen.empty())
+        if (const TQorSerialData::TChangedCell* cell = w->Data->ChangedCell())
+            switch (StepCell(*w, *cell)) {
+            case TCellTaken::Declined:
+                break;
+            case TCellTaken::Taken:
+                return;
+            case TCellTaken::Stepped:
+                Changed(); // the last thing: a handler may destroy the history
+                return;
+            }
+    Compare(*w, true, edit);
+    if (!InAction() && !FReplaying)
+        CommitOpen();
+}
+
+void TQorEditHistory::CheckShapes() {
+    // The message names the new shape, not its sender.
+    for (std::size_t i = 0; i < FWatched.size(); ++i) {
+        TWatched& w = *FWatched[i];
+        TKind kind;
+        int rows = 0, cols = 0;
+        if (ShapeOf(w.Data, kind, rows, cols) && (rows != w.Rows || cols != w.Cols))
+            Reshaped(w);
     }
-    Message.Result = 0;
 }
 
 void TQorEditHistory::Compare(TWatched& W, bool UseHint, bool Edit) {
@@ -263,61 +307,143 @@ void TQorEditHistory::Take(TWatched& W, int Index, std::int32_t Value, bool Edit
         Record(W.Data, Index, before, Value);
 }
 
+std::size_t TQorEditHistory::TOpenKeyHash::operator()(const TOpenKey& K) const noexcept {
+    return std::hash<const void*>{}(K.Data) ^ (std::hash<int>{}(K.Index) * 0x9E3779B97F4A7C15u);
+}
+
 void TQorEditHistory::Record(TQorSerialData* Data, int Index, std::int32_t Before,
                              std::int32_t After) {
-    auto e = std::find_if(FOpen.rbegin(), FOpen.rend(),
-                          [Data](const TEntry& x) { return x.Data == Data; });
-    if (e == FOpen.rend()) {
-        FOpen.push_back(TEntry{Data, {{Index, Before, After}}, {}});
-        return;
-    }
-    std::vector<TChange>& changes = e->Changes;
-    if (changes.size() < IndexFrom) {
-        for (TChange& c : changes)
-            if (c.Index == Index) {
+    if (FOpen.size() < IndexFrom) {
+        for (TChange& c : FOpen)
+            if (c.Index == Index && c.Data == Data) {
                 c.After = After;
                 return;
             }
     } else {
-        if (e->Where.empty())
-            for (std::size_t k = 0; k < changes.size(); ++k)
-                e->Where.emplace(changes[k].Index, k);
-        if (const auto it = e->Where.find(Index); it != e->Where.end()) {
-            changes[it->second].After = After;
+        if (FOpenWhere.empty())
+            for (std::size_t k = 0; k < FOpen.size(); ++k)
+                FOpenWhere.emplace(TOpenKey{FOpen[k].Data, FOpen[k].Index}, k);
+        const auto [it, added] = FOpenWhere.try_emplace(TOpenKey{Data, Index}, FOpen.size());
+        if (!added) {
+            FOpen[it->second].After = After;
             return;
         }
-        e->Where.emplace(Index, changes.size());
     }
-    changes.push_back({Index, Before, After});
+    FOpen.push_back({Data, Index, Before, After});
 }
 
 void TQorEditHistory::CommitOpen() {
-    TStep step = std::exchange(FOpen, {});
-    for (TEntry& e : step) {
-        std::erase_if(e.Changes, [](const TChange& c) { return c.Before == c.After; });
-        e.Where = {};
-    }
-    std::erase_if(step, [](const TEntry& e) { return e.Changes.empty(); });
-    if (step.empty())
+    if (FOpen.size() == 1) {
+        // The usual step: one value changed.
+        const TChange change = FOpen.front();
+        FOpen.clear();
+        if (change.Before == change.After)
+            return;
+        PushUndo(&change, &change + 1);
+        FRedo.Clear();
+        Changed();
         return;
-    Push(FUndo, std::move(step));
-    FRedo.clear();
+    }
+    if (!FOpenWhere.empty())
+        FOpenWhere = {};
+    std::erase_if(FOpen, [](const TChange& c) { return c.Before == c.After; });
+    if (FOpen.empty())
+        return;
+    // The changes of one component go together, in the order of the components' first
+    // change; a step of one component (the usual case) is in order already.
+    const TQorSerialData* first = FOpen.front().Data;
+    if (std::any_of(FOpen.begin() + 1, FOpen.end(),
+                    [first](const TChange& c) { return c.Data != first; })) {
+        std::vector<const TQorSerialData*> order;
+        std::vector<std::pair<std::size_t, TChange>> ranked;
+        ranked.reserve(FOpen.size());
+        std::size_t rank = 0;
+        for (const TChange& c : FOpen) {
+            // Changes of one component mostly follow each other: the search is rare.
+            if (order.empty() || order[rank] != c.Data) {
+                const auto at = std::find(order.begin(), order.end(), c.Data);
+                rank = static_cast<std::size_t>(at - order.begin());
+                if (at == order.end())
+                    order.push_back(c.Data);
+            }
+            ranked.emplace_back(rank, c);
+        }
+        std::stable_sort(ranked.begin(), ranked.end(),
+                         [](const auto& x, const auto& y) { return x.first < y.first; });
+        for (std::size_t k = 0; k < ranked.size(); ++k)
+            FOpen[k] = ranked[k].second;
+    }
+    PushUndo(FOpen.data(), FOpen.data() + FOpen.size());
+    FOpen.clear();
+    FRedo.Clear();
     Changed();
 }
 
-void TQorEditHistory::Push(std::deque<TStep>& Steps, TStep Step) {
-    Steps.push_back(std::move(Step));
-    if (&Steps == &FUndo)
-        while (static_cast<int>(FUndo.size()) > FMaxSteps)
-            FUndo.pop_front();
+void TQorEditHistory::PushUndo(const TChange* Begin, const TChange* End) {
+    FUndo.Push(Begin, End);
+    FUndo.Keep(FMaxSteps);
+}
+
+void TQorEditHistory::TSteps::Grow(std::size_t Changes) {
+    constexpr std::size_t Least = 16;
+    if (FStepEnd == FStarts.size())
+        FStarts.resize(std::max(Least, 2 * FStarts.size()));
+    if (FChanges.size() - FChangeEnd < Changes)
+        FChanges.resize(std::max({Least, 2 * FChanges.size(), FChangeEnd + Changes}));
+}
+
+void TQorEditHistory::TSteps::Push(const TChange* Begin, const TChange* End) {
+    const auto n = static_cast<std::size_t>(End - Begin);
+    if (FStepEnd == FStarts.size() || FChanges.size() - FChangeEnd < n)
+        Grow(n);
+    FStarts[FStepEnd++] = FChangeEnd;
+    std::copy(Begin, End, FChanges.begin() + static_cast<std::ptrdiff_t>(FChangeEnd));
+    FChangeEnd += n;
+}
+
+TQorEditHistory::TChanges TQorEditHistory::TSteps::PopLast() {
+    const std::size_t start = FStarts[--FStepEnd];
+    TChanges last(FChanges.begin() + static_cast<std::ptrdiff_t>(start),
+                  FChanges.begin() + static_cast<std::ptrdiff_t>(FChangeEnd));
+    FChangeEnd = start;
+    if (FStepEnd == FFirst)
+        Clear();
+    return last;
+}
+
+void TQorEditHistory::TSteps::Compact() {
+    const std::size_t drop = FStarts[FFirst];
+    std::copy(FChanges.begin() + static_cast<std::ptrdiff_t>(drop),
+              FChanges.begin() + static_cast<std::ptrdiff_t>(FChangeEnd), FChanges.begin());
+    FChangeEnd -= drop;
+    for (std::size_t k = FFirst; k < FStepEnd; ++k)
+        FStarts[k - FFirst] = FStarts[k] - drop;
+    FStepEnd -= FFirst;
+    FFirst = 0;
+}
+
+void TQorEditHistory::TSteps::Forget(const TComponent* Data) {
+    // One pass over the kept steps: the changes of Data go, so do the steps left empty.
+    std::size_t to = 0, steps = 0;
+    for (std::size_t k = FFirst; k < FStepEnd; ++k) {
+        const std::size_t begin = FStarts[k], end = k + 1 < FStepEnd ? FStarts[k + 1] : FChangeEnd;
+        const std::size_t start = to;
+        for (std::size_t i = begin; i < end; ++i)
+            if (FChanges[i].Data != Data)
+                FChanges[to++] = FChanges[i];
+        if (to != start)
+            FStarts[steps++] = start;
+    }
+    FChangeEnd = to;
+    FStepEnd = steps;
+    FFirst = 0;
 }
 
 void TQorEditHistory::SetMaxSteps(int Value) {
     if (Value < 1)
         return;
     FMaxSteps = Value;
-    while (static_cast<int>(FUndo.size()) > FMaxSteps)
-        FUndo.pop_front();
+    FUndo.Keep(FMaxSteps);
 }
 
 void TQorEditHistory::BeginAction() {
@@ -332,28 +458,29 @@ void TQorEditHistory::EndAction() {
 }
 
 void TQorEditHistory::Clear() {
-    FUndo.clear();
-    FRedo.clear();
-    FOpen.clear();
+    // The storage goes too: the steps may have been large.
+    FUndo = {};
+    FRedo = {};
+    FOpen = {};
+    FOpenWhere = {};
     Changed();
 }
 
 bool TQorEditHistory::Undo() {
-    if (InAction() || FReplaying || FUndo.empty())
+    if (InAction() || FReplaying || FUndo.Empty())
         return false;
     return Move(FUndo, FRedo, true);
 }
 
 bool TQorEditHistory::Redo() {
-    if (InAction() || FReplaying || FRedo.empty())
+    if (InAction() || FReplaying || FRedo.Empty())
         return false;
     return Move(FRedo, FUndo, false);
 }
 
-bool TQorEditHistory::Move(std::deque<TStep>& From, std::deque<TStep>& To, bool Back) {
-    TStep step = std::move(From.back());
-    From.pop_back();
-    TStep done;
+bool TQorEditHistory::Move(TSteps& From, TSteps& To, bool Back) {
+    TChanges step = From.PopLast();
+    TChanges done;
     bool ok = true;
     {
         TLevel replaying(this, FReplaying);
@@ -363,67 +490,84 @@ bool TQorEditHistory::Move(std::deque<TStep>& From, std::deque<TStep>& To, bool 
             return false;
     }
     // A component destroyed meanwhile took its changes along.
-    const auto live = [this](TStep& s) {
-        std::erase_if(s, [this](const TEntry& e) { return !Find(e.Data); });
+    const auto live = [this](TChanges& s) {
+        std::erase_if(s, [this](const TChange& c) { return !Find(c.Data); });
     };
     live(done);
     live(step);
-    if (!done.empty())
-        Push(To, std::move(done));
+    if (!done.empty()) {
+        if (&To == &FUndo)
+            PushUndo(done.data(), done.data() + done.size());
+        else
+            To.Push(done.data(), done.data() + done.size());
+    }
     if (!step.empty())
-        From.push_back(std::move(step));
+        From.Push(step.data(), step.data() + step.size());
     Changed();
     return ok;
 }
 
-bool TQorEditHistory::Replay(TStep& Step, bool Back, TStep& Done, bool& HistoryGone) {
+bool TQorEditHistory::Replay(TChanges& Step, bool Back, TChanges& Done, bool& HistoryGone) {
     TComponentWatch self(this);
-    const std::size_t n = Step.size();
-    TStep rest;
+    // The entries: the runs of changes of one component.
+    struct TRun {
+        std::size_t Begin, End;
+    };
+    std::vector<TRun> entries;
+    for (std::size_t i = 0; i < Step.size();) {
+        std::size_t j = i + 1;
+        while (j < Step.size() && Step[j].Data == Step[i].Data)
+            ++j;
+        entries.push_back({i, j});
+        i = j;
+    }
+    std::vector<TRun> written; // in the order written
+    const std::size_t n = entries.size();
     bool ok = true;
-    std::size_t k = 0; // entries handled
-    for (; k < n; ++k) {
-        TEntry& e = Step[Back ? n - 1 - k : k];
-        TWatched* w = Find(e.Data);
+    for (std::size_t k = 0; k < n; ++k) {
+        TRun& e = entries[Back ? n - 1 - k : k];
+        TWatched* w = Find(Step[e.Begin].Data);
         if (!w)
             continue;
         std::vector<std::pair<int, std::int32_t>> values;
-        values.reserve(e.Changes.size());
+        values.reserve(e.End - e.Begin);
         if (Back)
-            for (auto c = e.Changes.rbegin(); c != e.Changes.rend(); ++c)
-                values.emplace_back(c->Index, c->Before);
+            for (std::size_t i = e.End; i-- > e.Begin;)
+                values.emplace_back(Step[i].Index, Step[i].Before);
         else
-            for (const TChange& c : e.Changes)
-                values.emplace_back(c.Index, c.After);
-        std::size_t written = 0;
-        ok = WriteValues(*w, values, written);
+            for (std::size_t i = e.Begin; i < e.End; ++i)
+                values.emplace_back(Step[i].Index, Step[i].After);
+        std::size_t count = 0;
+        ok = WriteValues(*w, values, count);
         if (self.Destroyed()) {
             HistoryGone = true;
             return false;
         }
-        // The changes written in the order they were written: the last ones for Undo, the
-        // first ones for Redo.
-        const std::size_t m = e.Changes.size();
-        TEntry part{e.Data, {}, {}};
+        // The changes written: the last ones of the entry for Undo, the first ones for Redo.
+        TRun part{};
         if (Back) {
-            part.Changes.assign(e.Changes.end() - static_cast<std::ptrdiff_t>(written),
-                                e.Changes.end());
-            e.Changes.resize(m - written);
+            part = {e.End - count, e.End};
+            e.End -= count;
         } else {
-            part.Changes.assign(e.Changes.begin(),
-                                e.Changes.begin() + static_cast<std::ptrdiff_t>(written));
-            e.Changes.erase(e.Changes.begin(),
-                            e.Changes.begin() + static_cast<std::ptrdiff_t>(written));
+            part = {e.Begin, e.Begin + count};
+            e.Begin += count;
         }
-        if (!part.Changes.empty())
-            Done.push_back(std::move(part));
+        if (part.Begin != part.End)
+            written.push_back(part);
         if (!ok)
             break;
     }
     if (Back)
-        std::reverse(Done.begin(), Done.end());
+        std::reverse(written.begin(), written.end());
+    for (const TRun& part : written)
+        Done.insert(Done.end(), Step.begin() + static_cast<std::ptrdiff_t>(part.Begin),
+                    Step.begin() + static_cast<std::ptrdiff_t>(part.End));
     // What was not written stays, in its order.
-    std::erase_if(Step, [](const TEntry& e) { return e.Changes.empty(); });
+    TChanges rest;
+    for (const TRun& e : entries)
+        rest.insert(rest.end(), Step.begin() + static_cast<std::ptrdiff_t>(e.Begin),
+                    Step.begin() + static_cast<std::ptrdiff_t>(e.End));
+    Step = std::move(rest);
     return ok;
 }
 
@@ -554,7 +698,7 @@ void TQorEditHistory::RemoveClient(TControl* Client) {
     RemoveFreeNotification(Client);
 }
 
-void TQorEditHistory::Changed() {
+void TQorEditHistory::TellChanged() {
     TComponentWatch self(this);
     if (FOnChange) {
         FOnChange(this);

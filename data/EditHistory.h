@@ -18,7 +18,6 @@
 #include "framework/NotifyEvent.h"
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -61,12 +60,12 @@ public:
     // is open or there is nothing to do. A write that fails (reported through the
     // component's OnError as usual) stops: what was written moves to the other list as a
     // step of its own, the rest stays where it was, and the result is false.
-    bool CanUndo() const { return !FUndo.empty(); }
-    bool CanRedo() const { return !FRedo.empty(); }
+    bool CanUndo() const { return !FUndo.Empty(); }
+    bool CanRedo() const { return !FRedo.Empty(); }
     bool Undo();
     bool Redo();
-    int UndoCount() const { return static_cast<int>(FUndo.size()); }
-    int RedoCount() const { return static_cast<int>(FRedo.size()); }
+    int UndoCount() const { return FUndo.Count(); }
+    int RedoCount() const { return FRedo.Count(); }
     // Forgets every step (the copies and the reference stay).
     void Clear();
 
@@ -98,6 +97,13 @@ protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
+    // The data components deliver WM_DATA_CHANGED to DataChanged directly, not through
+    // Perform: the history hears of every edit.
+    friend class TQorSerialData;
+    // WM_DATA_CHANGED of Source, a component watched or not (a message relayed from a
+    // component not watched names that component).
+    void DataChanged(const TQorSerialData* Source);
+
     enum class TKind { Number, Vector, Matrix };
     struct TWatched {
         TQorSerialData* Data = nullptr;
@@ -107,17 +113,63 @@ private:
         std::vector<std::int32_t> Reference; // row-major, same shape
         int ChangedCount = 0;
     };
+    // One value changed. In a step the changes of one component lie together (an entry),
+    // the entries in the order of the components' first change, the changes of an entry in
+    // the order of the values' first change.
     struct TChange {
+        TQorSerialData* Data;
         int Index; // row-major
         std::int32_t Before, After;
     };
-    struct TEntry {
-        TQorSerialData* Data = nullptr;
-        std::vector<TChange> Changes;
-        // Where each index lies in Changes, kept while the step is open and large.
-        std::unordered_map<int, std::size_t> Where;
+    using TChanges = std::vector<TChange>;
+    // A list of steps in one array of changes and one of step starts. Both are reused:
+    // their storage only grows, and the parts in use are counted here.
+    class TSteps {
+    public:
+        int Count() const { return static_cast<int>(FStepEnd - FFirst); }
+        bool Empty() const { return FStepEnd == FFirst; }
+        void Push(const TChange* Begin, const TChange* End);
+        void PushOne(const TChange& Change) {
+            if (FStepEnd == FStarts.size() || FChangeEnd == FChanges.size())
+                Grow(1);
+            FStarts[FStepEnd++] = FChangeEnd;
+            FChanges[FChangeEnd++] = Change;
+        }
+        // The changes of the newest step, which is removed.
+        TChanges PopLast();
+        // Drops the oldest steps beyond Steps. They are only skipped until they are as many
+        // as the kept ones: then they are removed, so each change moves once on average.
+        void Keep(int Steps) {
+            const auto keep = static_cast<std::size_t>(Steps);
+            if (FStepEnd - FFirst <= keep)
+                return;
+            FFirst = FStepEnd - keep;
+            if (FFirst >= keep)
+                Compact();
+        }
+        void Clear() { FChangeEnd = FStepEnd = FFirst = 0; }
+        // Removes the changes of Data and the steps left empty.
+        void Forget(const TComponent* Data);
+
+    private:
+        // Makes room for one more step of Changes changes.
+        void Grow(std::size_t Changes);
+        // Removes the steps skipped.
+        void Compact();
+
+        TChanges FChanges;                // [0, FChangeEnd) in use
+        std::vector<std::size_t> FStarts; // [0, FStepEnd) in use: where each step begins
+        std::size_t FChangeEnd = 0, FStepEnd = 0;
+        std::size_t FFirst = 0; // the oldest step kept
     };
-    using TStep = std::vector<TEntry>;
+    struct TOpenKey {
+        const TQorSerialData* Data;
+        int Index;
+        bool operator==(const TOpenKey&) const = default;
+    };
+    struct TOpenKeyHash {
+        std::size_t operator()(const TOpenKey& K) const noexcept;
+    };
 
     TWatched* Find(const TQorSerialData* Data) const;
     static bool ShapeOf(TQorSerialData* Data, TKind& Kind, int& Rows, int& Cols);
@@ -127,25 +179,41 @@ private:
     // takes what differs, recording it as an edit when Edit is set; a component whose shape
     // changed starts afresh.
     void Compare(TWatched& W, bool UseHint, bool Edit);
+    // The usual message of an edit outside an action: one cell of a matrix, named by the
+    // message, which becomes a step of its own. Declined when the matrix changed its shape.
+    enum class TCellTaken { Declined, Taken, Stepped };
+    TCellTaken StepCell(TWatched& W, const TQorSerialData::TChangedCell& Cell);
+    // Starts afresh with each component whose shape changed.
+    void CheckShapes();
     void Reshaped(TWatched& W);
     void Take(TWatched& W, int Index, std::int32_t Value, bool Edit);
     void Record(TQorSerialData* Data, int Index, std::int32_t Before, std::int32_t After);
     void CommitOpen();
-    void Push(std::deque<TStep>& Steps, TStep Step);
+    void PushUndo(const TChange* Begin, const TChange* End);
     // Drops the component, its copies and every recorded change of it.
     void Forget(const TComponent* Data);
-    // Writes Before (Undo) or After values of Step; what was written goes to Done.
-    bool Replay(TStep& Step, bool Back, TStep& Done, bool& HistoryGone);
+    // Writes Before (Undo) or After values of Step; what was written goes to Done, in the
+    // order of the step, and Step keeps the rest.
+    bool Replay(TChanges& Step, bool Back, TChanges& Done, bool& HistoryGone);
     // Writes the given (index, value) pairs into one component through its write paths;
     // Written counts the pairs that went, in order.
     bool WriteValues(TWatched& W, const std::vector<std::pair<int, std::int32_t>>& Values,
                      std::size_t& Written);
-    bool Move(std::deque<TStep>& From, std::deque<TStep>& To, bool Back);
-    void Changed();
+    bool Move(TSteps& From, TSteps& To, bool Back);
+    // Tells OnChange and the clients, when there are any.
+    void Changed() {
+        if (FOnChange || !FClients.empty())
+            TellChanged();
+    }
+    void TellChanged();
 
     std::vector<std::unique_ptr<TWatched>> FWatched;
-    std::deque<TStep> FUndo, FRedo;
-    TStep FOpen;
+    TSteps FUndo, FRedo;
+    // The step being recorded, in the order of the values' first change; grouped into
+    // entries when it is committed.
+    TChanges FOpen;
+    // Where each value lies in FOpen, kept while the step is open and large.
+    std::unordered_map<TOpenKey, std::size_t, TOpenKeyHash> FOpenWhere;
     int FActionDepth = 0;
     int FReplaying = 0;
     int FMaxSteps = 100;

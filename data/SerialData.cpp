@@ -48,6 +48,7 @@ TQorSerialData::~TQorSerialData() {
         source = nullptr;
     }
     FClients.clear();
+    FClientPaths.clear();
 }
 
 void TQorSerialData::Publish(TPublisher<TQorSerialData>& P) {
@@ -234,13 +235,22 @@ void TQorSerialData::AddClient(TComponent* Client) {
     if (auto* data = dynamic_cast<TQorSerialData*>(Client); data && RelaysTo(data, this))
         return;
     FreeNotification(Client);
+    TClientPath path;
+    if (auto* control = dynamic_cast<TControl*>(Client)) {
+        path.Control = control;
+        path.History = dynamic_cast<TQorEditHistory*>(control);
+    } else
+        path.Data = dynamic_cast<TQorSerialData*>(Client);
     FClients.push_back(Client);
+    FClientPaths.push_back(path);
 }
 
 void TQorSerialData::RemoveClient(TComponent* Client) {
     auto it = std::find(FClients.begin(), FClients.end(), Client);
-    if (it != FClients.end())
+    if (it != FClients.end()) {
+        FClientPaths.erase(FClientPaths.begin() + (it - FClients.begin()));
         FClients.erase(it);
+    }
 }
 
 void TQorSerialData::NotifyClients(unsigned Message, WPARAM WParam, LPARAM LParam) {
@@ -260,10 +270,13 @@ void TQorSerialData::NotifyClients(unsigned Message, WPARAM WParam, LPARAM LPara
     // is read afresh at every step, and a client that left is not stepped over.
     for (std::size_t i = 0; i < FClients.size();) {
         TComponent* client = FClients[i];
-        if (auto* control = dynamic_cast<TControl*>(client))
-            control->Perform(Message, WParam, LParam);
-        else if (auto* data = dynamic_cast<TQorSerialData*>(client))
-            data->NotifyClients(Message, WParam, LParam);
+        // Read before the call only: the call may change the list.
+        if (const TClientPath& path = FClientPaths[i]; path.History && Message == WM_DATA_CHANGED)
+            path.History->DataChanged(reinterpret_cast<const TQorSerialData*>(WParam));
+        else if (path.Control)
+            path.Control->Perform(Message, WParam, LParam);
+        else if (path.Data)
+            path.Data->NotifyClients(Message, WParam, LParam);
         if (self.Destroyed())
             return;
         if (i < FClients.size() && FClients[i] == client)

@@ -19,6 +19,8 @@ namespace qor {
 
 template <class C> class TPublisher;
 class TBaseTransformation;
+class TControl;
+class TQorEditHistory;
 class TCustomIniFile;
 class TQorConnection;
 class TSerInterface;
@@ -370,6 +372,15 @@ private:
     TQorConnection* FConnection = nullptr;
     bool FNotifyEnabled = true;
     std::vector<TComponent*> FClients;
+    // How each client of FClients (at the same place) takes a message, found once when it
+    // joins: a control through Perform, a data object by passing it on, others not at all;
+    // an edit history takes WM_DATA_CHANGED directly, as it hears of every edit.
+    struct TClientPath {
+        TControl* Control = nullptr;
+        TQorSerialData* Data = nullptr;
+        TQorEditHistory* History = nullptr;
+    };
+    std::vector<TClientPath> FClientPaths;
     int FNotifyDepth = 0;   // NotifyClients calls running
     int FCellHintDepth = 0; // the depth at which FCellHint holds, 0 for none
     TChangedCell FCellHint;

@@ -1,11 +1,14 @@
 // TQorEditHistory against the simulator library: steps and nested actions, undo and redo
 // written back through each kind's write path, a write that fails while undoing, the step
-// limit, an INI load, changes the history does not watch, watched components destroyed or
-// reshaped while steps refer to them, and the reference.
+// limit (also far past it), an INI load, changes the history does not watch, watched
+// components destroyed or reshaped while steps refer to them, the reference, and a large
+// action over two components.
 
 #include "data/EditHistory.h"
 #include "inistore/Qormeminifile.h"
 #include "tests/data/ArrayLink.h"
+
+#include <utility>
 
 namespace qor::test {
 namespace {
@@ -290,6 +293,108 @@ TEST_F(EditHistory, ReferenceFollowsEditsUndoAndRevert) {
     EXPECT_TRUE(History->Undo());
     EXPECT_EQ(History->ChangedCount(), 3);
     EXPECT_EQ(Cell(1, 1), 50);
+}
+
+// One action over two components, their changes interleaved, with more changes than a
+// lookup by search covers and cells changed again: undone component by component, the
+// last one first, each cell back to its value before the action; redone in the order of
+// the first changes, each cell to its last value.
+TEST_F(EditHistory, LargeActionOverTwoComponentsKeepsOrderAndFirstAndLastValues) {
+    TQorMatrix* m = WatchedGrid();
+    TQorVector* v = WatchedAxis();
+    std::vector<std::pair<int, int>> order{{0, 0}};
+    History->BeginAction();
+    m->SetCellValue(0, 0, 50);
+    ASSERT_TRUE(v->WriteRawElements(std::vector<std::int32_t>{80, 71, 72, 73, 74, 75}));
+    for (int r = 1; r < 4; ++r)
+        for (int c = 0; c < 6; ++c) {
+            m->SetCellValue(r, c, 100 + 10 * r + c);
+            order.emplace_back(r, c);
+        }
+    m->SetCellValue(0, 0, 52);  // again, among few changes
+    m->SetCellValue(3, 5, 199); // again, among many
+    ASSERT_TRUE(v->WriteRawElements(std::vector<std::int32_t>{81, 71, 72, 73, 74, 75}));
+    History->EndAction();
+    EXPECT_EQ(History->UndoCount(), 1);
+    TakeLog();
+
+    ASSERT_TRUE(History->Undo());
+    Lines undo{"WriteData(0x6134, 6)=1"};
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        undo.push_back(Put(it->first, it->second, 10 * it->first + it->second));
+    EXPECT_EQ(TakeDataCalls(), undo);
+    EXPECT_EQ(SimValue(Axis, 0), 70);
+
+    ASSERT_TRUE(History->Redo());
+    Lines redo;
+    for (auto [r, c] : order)
+        redo.push_back(Put(r, c, r == 0 ? 52 : r == 3 && c == 5 ? 199 : 100 + 10 * r + c));
+    redo.push_back("WriteData(0x6134, 6)=1");
+    EXPECT_EQ(TakeDataCalls(), redo);
+    EXPECT_EQ(SimValue(Axis, 0), 81);
+}
+
+// Many steps past a small limit, of two components in turn (the map's cell set to 100 + k at
+// even steps k, the vector's first element to k at odd ones), for counts around the limit
+// and far past it; a component destroyed afterwards takes its steps along and the other's
+// stay in order.
+TEST_F(EditHistory, StepsFarPastTheLimitThenOneComponentGone) {
+    TQorMatrix* m = WatchedGrid();
+    TQorVector* v = WatchedAxis();
+    History->Unwatch(m);
+    History->Unwatch(v);
+    const auto edit = [&](TQorEditHistory* h, int Steps) {
+        h->SetMaxSteps(4);
+        ASSERT_TRUE(h->Watch(m));
+        ASSERT_TRUE(h->Watch(v));
+        for (int k = 0; k < Steps; ++k)
+            if (k % 2 == 0)
+                m->SetCellValue(0, 0, 100 + k);
+            else
+                ASSERT_TRUE(v->WriteRawElements(std::vector<std::int32_t>{k, 71, 72, 73, 74, 75}));
+    };
+    // The values before step j (j > 1).
+    const auto mapBefore = [](int j) { return 100 + (j - 1) - (j - 1) % 2; };
+    const auto axisBefore = [](int j) { return (j - 1) % 2 ? j - 1 : j - 2; };
+    for (int n : {7, 8, 9, 12, 28, 30}) {
+        SCOPED_TRACE(n);
+        auto* h = new TQorEditHistory(&Form);
+        edit(h, n);
+        EXPECT_EQ(h->UndoCount(), 4);
+        for (int j = n - 1; j >= n - 4; --j) {
+            EXPECT_TRUE(h->Undo());
+            EXPECT_EQ(Cell(0, 0), mapBefore(j));
+            EXPECT_EQ(SimValue(Axis, 0), axisBefore(j));
+        }
+        EXPECT_FALSE(h->Undo());
+        for (int k = 0; k < 4; ++k)
+            EXPECT_TRUE(h->Redo());
+        EXPECT_EQ(Cell(0, 0), mapBefore(n));
+        EXPECT_EQ(SimValue(Axis, 0), axisBefore(n));
+        delete h;
+    }
+
+    auto* h = new TQorEditHistory(&Form);
+    edit(h, 30);
+    delete v;
+    EXPECT_EQ(h->UndoCount(), 2) << "the map's steps 26 and 28";
+    EXPECT_TRUE(h->Undo());
+    EXPECT_EQ(Cell(0, 0), 126);
+    EXPECT_TRUE(h->Undo());
+    EXPECT_EQ(Cell(0, 0), 124);
+    EXPECT_FALSE(h->Undo());
+    EXPECT_TRUE(h->Redo());
+    EXPECT_TRUE(h->Redo());
+    EXPECT_EQ(Cell(0, 0), 128);
+    EXPECT_FALSE(h->CanRedo());
+
+    // A handler told of a cell's step may destroy the history (and with it the handler:
+    // nothing of it is used afterwards).
+    h->SetOnChange([&h](TObject*) { delete std::exchange(h, nullptr); });
+    EXPECT_TRUE(m->SetCellValue(1, 0, 3));
+    EXPECT_EQ(h, nullptr);
+    EXPECT_TRUE(m->SetCellValue(1, 1, 4));
+    EXPECT_EQ(Cell(1, 1), 4);
 }
 
 } // namespace
