@@ -241,8 +241,14 @@ void TQorSerialData::AddClient(TComponent* Client) {
         path.History = dynamic_cast<TQorEditHistory*>(control);
     } else
         path.Data = dynamic_cast<TQorSerialData*>(Client);
-    FClients.push_back(Client);
+    // Both lists grow or neither does.
     FClientPaths.push_back(path);
+    try {
+        FClients.push_back(Client);
+    } catch (...) {
+        FClientPaths.pop_back();
+        throw;
+    }
 }
 
 void TQorSerialData::RemoveClient(TComponent* Client) {
