@@ -250,10 +250,6 @@ public:
     // The effective formula coefficients: CoeffX, or the user value of ExtCoeffX passed
     // through TransformationX when that is set and its Transform returns 0.
     void GetCoefficients(double& A, double& B, double& C, double& D);
-    // The coefficients that the transformation uses (GetCoefficients for a formula or a
-    // non-linear table, nothing otherwise); false when reading a source destroyed this
-    // object.
-    bool TakeCoefficients(double& A, double& B, double& C, double& D);
 
     // Streams "Coeffs" (CoeffA .. CoeffD) and "ConversionTable" (n, n ECU values, n user
     // values; 0 without a table). The table is kept exactly as streamed.
@@ -342,6 +338,10 @@ protected:
     void SetPendingCell(int Row, int Col) { FPendingCell = TChangedCell{Row, Col}; }
 
 private:
+    // The coefficients that the transformation uses (GetCoefficients for a formula or a
+    // non-linear table, nothing otherwise); false when reading a source destroyed this
+    // object.
+    bool TakeCoefficients(double& A, double& B, double& C, double& D);
     // Cancels the free notification with a component no longer referred to at all.
     void Forget(TComponent* Old);
     bool RefersTo(const TComponent* C) const;

@@ -154,6 +154,7 @@ protected:
     // sensitivity).
     virtual void LinesReset() {}
 
+    // The stored lines, for an index that follows them.
     const TLineStore& Store() const { return FList; }
 
 private:
